@@ -1,0 +1,7 @@
+#include <QUrl>
+
+#include "app/mainwindow.h"
+
+void MainWindow::handleLink(const QUrl &)
+{
+}

@@ -1,0 +1,8 @@
+#include "app/mainwindow.h"
+
+void MainWindow::startSelfUpdateCheck()
+{
+    if (selfUpdateCheckStarted)
+        return;
+    selfUpdateCheckStarted = true;
+}

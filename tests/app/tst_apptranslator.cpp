@@ -1,0 +1,162 @@
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QtTest>
+
+#include "app/apptranslator.h"
+
+namespace {
+// Undoes the C++ escapes a source text may carry inside its string literal.
+QString unescapeCpp(const QString &literal)
+{
+    QByteArray result;
+    const QByteArray bytes = literal.toUtf8();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\\' || i + 1 == bytes.size()) {
+            result.append(bytes[i]);
+            continue;
+        }
+        const char next = bytes[++i];
+        switch (next) {
+        case 'n': result.append('\n'); break;
+        case 't': result.append('\t'); break;
+        case 'r': result.append('\r'); break;
+        default: result.append(next); break;
+        }
+    }
+    return QString::fromUtf8(result);
+}
+
+QString joinLiterals(const QString &literals)
+{
+    static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
+    QString text;
+    for (auto it = literal.globalMatch(literals); it.hasNext();)
+        text += unescapeCpp(it.next().captured(1));
+    return text;
+}
+
+QString unescapeTable(const QString &line)
+{
+    QString text = line;
+    text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+    return text;
+}
+
+// Every source text handed to tr(), translate() or a translation marker anywhere in src/.
+QMap<QString, QString> translatableTexts()
+{
+    static const QRegularExpression call(QStringLiteral(
+        "\\b(?:tr|QT_TR_NOOP)\\s*\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)[,)]"
+        "|\\b(?:translate|QT_TRANSLATE_NOOP)\\s*\\(\\s*\"[^\"]*\"\\s*,\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)[,)]"));
+    QMap<QString, QString> texts; // text -> first place it was seen
+    QDirIterator files(QStringLiteral(FX3_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString content = QString::fromUtf8(file.readAll());
+        for (auto it = call.globalMatch(content); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            const QString literals = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+            const QString text = joinLiterals(literals);
+            if (!text.isEmpty() && !texts.contains(text))
+                texts.insert(text, path.mid(QStringLiteral(FX3_SOURCE_DIR).size() + 1));
+        }
+    }
+    return texts;
+}
+} // namespace
+
+class AppTranslatorTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void englishTableTranslatesExactTextsOnly();
+    void germanTableTranslatesStandardButtons();
+    void installedTranslatorReachesTr();
+    void tableRowsAreWellFormed();
+    void everyInterfaceTextHasAnEnglishRow();
+};
+
+void AppTranslatorTest::englishTableTranslatesExactTextsOnly()
+{
+    AppTranslator english(QStringLiteral("EN"));
+    QCOMPARE(english.translate("MainWindow", "Einstellungen"), QStringLiteral("Settings"));
+    QCOMPARE(english.translate("OtherContext", "Einstellungen", "any", 3), QStringLiteral("Settings"));
+    QVERIFY(english.translate("MainWindow", "Einstellungen ").isNull());
+    QVERIFY(english.translate("MainWindow", "einstellungen").isNull());
+    QVERIFY(english.translate("MainWindow", nullptr).isNull());
+    QVERIFY(english.translate("QPlatformTheme", "&Yes").isNull());
+    // Texts with line breaks and placeholders come through whole.
+    QVERIFY(english.translate("MainWindow", "Trackhaven FX3 Mod-Manager v%1").contains(QLatin1String("%1")));
+}
+
+void AppTranslatorTest::germanTableTranslatesStandardButtons()
+{
+    AppTranslator german(QStringLiteral("de"));
+    QCOMPARE(german.translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+    QCOMPARE(german.translate("QPlatformTheme", "Close"), QStringLiteral("Schließen"));
+    QCOMPARE(german.translate("QPlatformTheme", "&Abort"), QStringLiteral("&Abbrechen"));
+    QVERIFY(german.translate("MainWindow", "Einstellungen").isNull());
+}
+
+void AppTranslatorTest::installedTranslatorReachesTr()
+{
+    AppTranslator english(QStringLiteral("en"));
+    QCoreApplication::installTranslator(&english);
+    QCOMPARE(QCoreApplication::translate("MainWindow", "Start"), QStringLiteral("Home"));
+    QCOMPARE(QCoreApplication::translate("MainWindow", "Nicht übersetzt"), QStringLiteral("Nicht übersetzt"));
+    QCoreApplication::removeTranslator(&english);
+    QCOMPARE(QCoreApplication::translate("MainWindow", "Start"), QStringLiteral("Start"));
+}
+
+void AppTranslatorTest::tableRowsAreWellFormed()
+{
+    static const QRegularExpression placeholder(QStringLiteral("%\\d+"));
+    QSet<QString> seen;
+    for (const auto &row : englishTableRows()) {
+        QVERIFY2(!row.second.isEmpty(), qPrintable("no English text for: " + row.first));
+        QVERIFY2(!seen.contains(row.first), qPrintable("row given twice: " + row.first));
+        seen.insert(row.first);
+        QStringList germanPlaceholders, englishPlaceholders;
+        for (auto it = placeholder.globalMatch(row.first); it.hasNext();)
+            germanPlaceholders.append(it.next().captured());
+        for (auto it = placeholder.globalMatch(row.second); it.hasNext();)
+            englishPlaceholders.append(it.next().captured());
+        germanPlaceholders.sort();
+        englishPlaceholders.sort();
+        QVERIFY2(germanPlaceholders == englishPlaceholders,
+                 qPrintable("placeholders differ: " + row.first + " -> " + row.second));
+    }
+}
+
+void AppTranslatorTest::everyInterfaceTextHasAnEnglishRow()
+{
+    QSet<QString> translated;
+    for (const auto &row : englishTableRows())
+        translated.insert(row.first);
+    QSet<QString> germanOnly;
+    QFile list(QStringLiteral(FX3_TEST_DATA_DIR "/german_only.txt"));
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : list.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty() && !line.startsWith('#'))
+            germanOnly.insert(unescapeTable(QString::fromUtf8(line)));
+    }
+
+    const QMap<QString, QString> texts = translatableTexts();
+    QVERIFY(texts.size() > 10);
+    QStringList missing;
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+        if (!translated.contains(it.key()) && !germanOnly.contains(it.key()))
+            missing.append(it.value() + ": " + QString(it.key()).replace('\n', QLatin1String("\\n")));
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable("texts without an English row:\n" + missing.join('\n')));
+}
+
+QTEST_GUILESS_MAIN(AppTranslatorTest)
+#include "tst_apptranslator.moc"

@@ -1,0 +1,186 @@
+#include <QLabel>
+#include <QMetaMethod>
+#include <QNetworkDiskCache>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "app/apptranslator.h"
+#include "app/linkargument.h"
+#include "app/mainwindow.h"
+#include "testsupport.h"
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void slotTableKeepsItsOrder();
+    void frameAfterConstruction();
+    void tilesAndTopButtonsNavigate();
+    void catalogIsLoadedOnceAcrossPageVisits();
+    void selfUpdateCheckStartsOnceAfterDelay();
+    void englishInterface();
+    void linkArgument_data();
+    void linkArgument();
+
+private:
+    static QPushButton *buttonWithText(QWidget *root, const QString &prefix);
+};
+
+QPushButton *MainWindowTest::buttonWithText(QWidget *root, const QString &prefix)
+{
+    const QList<QPushButton *> buttons = root->findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        if (button->text().startsWith(prefix))
+            return button;
+    }
+    return nullptr;
+}
+
+void MainWindowTest::slotTableKeepsItsOrder()
+{
+    const QStringList expected{"showHome",
+                               "showCatalog",
+                               "showInstalled",
+                               "showUpdates",
+                               "showModIo",
+                               "reloadCatalog",
+                               "reloadModIo",
+                               "applyModIoFilter",
+                               "modIoSelectionChanged",
+                               "modIoLoginSteam",
+                               "modIoLoginEmail",
+                               "modIoLogout",
+                               "modIoToggleSubscription",
+                               "installSelectedModIo",
+                               "applyCatalogFilter",
+                               "catalogSelectionChanged",
+                               "gallerySelectionChanged",
+                               "installSelectedRepositoryMod",
+                               "installManualMod",
+                               "rescanLocalMods",
+                               "uninstallSelectedLocalMod",
+                               "openSelectedLocalFolder",
+                               "openSettings",
+                               "updateSelectedMod",
+                               "updateAllMods"};
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    QStringList slotNames;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        if (meta.method(i).methodType() == QMetaMethod::Slot)
+            slotNames.append(QString::fromLatin1(meta.method(i).name()));
+    }
+    QCOMPARE(slotNames.mid(0, expected.size()), expected);
+}
+
+void MainWindowTest::frameAfterConstruction()
+{
+    TestEnvironment environment;
+    MainWindow window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Trackhaven FX3 Mod-Manager v0.5.38"));
+    QCOMPARE(window.size(), QSize(1180, 760));
+    QCOMPARE(window.minimumSize(), QSize(900, 620));
+    QCOMPARE(window.pages->count(), 5);
+    QCOMPARE(window.pages->currentWidget(), window.homePage);
+    QCOMPARE(window.pages->indexOf(window.modIoPage), 4);
+    QCOMPARE(window.modIoPage->objectName(), QStringLiteral("modIoPage"));
+    QCOMPARE(window.statusLabel->text(),
+             QStringLiteral("Bereit. Katalog und lokale Mods werden bei Bedarf geladen."));
+    QVERIFY(window.statusLabel->wordWrap());
+    // Nothing is loaded before a page asks for it.
+    QVERIFY(!window.catalogLoaded && !window.catalogLoading && !window.localModsLoaded);
+    QVERIFY(window.httpCache->cacheDirectory().endsWith(QLatin1String("http-cache/")));
+    QCOMPARE(window.httpCache->maximumCacheSize(), 134217728);
+}
+
+void MainWindowTest::tilesAndTopButtonsNavigate()
+{
+    TestEnvironment environment;
+    MainWindow window;
+    window.show();
+    const struct
+    {
+        QString text;
+        QWidget *page;
+    } tiles[] = {{"Trackhaven\n", window.catalogPage},
+                 {"mod.io\n", window.modIoPage},
+                 {"Installierte Mods\n", window.installedPage},
+                 {"Updates\n", window.updatesPage}};
+    for (const auto &tile : tiles) {
+        window.showHome();
+        QPushButton *button = buttonWithText(window.homePage, tile.text);
+        QVERIFY2(button, qPrintable(tile.text));
+        button->click();
+        QCOMPARE(window.pages->currentWidget(), tile.page);
+        buttonWithText(window.centralWidget(), "Start")->click();
+        QCOMPARE(window.pages->currentWidget(), window.homePage);
+    }
+    QVERIFY(buttonWithText(window.homePage, "Mod manuell installieren\n"));
+    QVERIFY(buttonWithText(window.centralWidget(), "Einstellungen"));
+}
+
+void MainWindowTest::catalogIsLoadedOnceAcrossPageVisits()
+{
+    TestEnvironment environment;
+    MainWindow window;
+    window.showCatalog();
+    // The page is shown at once; loading follows on the next turn of the event loop.
+    QCOMPARE(window.pages->currentWidget(), window.catalogPage);
+    QTRY_VERIFY(window.localModsLoaded);
+    const bool loadedOrLoading = window.catalogLoaded || window.catalogLoading;
+    QVERIFY(loadedOrLoading);
+    window.localModsLoaded = true;
+    window.showUpdates();
+    QCOMPARE(window.pages->currentWidget(), window.updatesPage);
+    QTest::qWait(20);
+    QVERIFY(window.localModsLoaded);
+}
+
+void MainWindowTest::selfUpdateCheckStartsOnceAfterDelay()
+{
+    TestEnvironment environment;
+    MainWindow window;
+    QVERIFY(!window.selfUpdateCheckStarted);
+    QTest::qWait(300);
+    QVERIFY(!window.selfUpdateCheckStarted);
+    QTRY_VERIFY_WITH_TIMEOUT(window.selfUpdateCheckStarted, 3000);
+}
+
+void MainWindowTest::englishInterface()
+{
+    TestEnvironment environment;
+    AppTranslator english(QStringLiteral("en"));
+    QCoreApplication::installTranslator(&english);
+    {
+        MainWindow window;
+        QCOMPARE(window.statusLabel->text(), QStringLiteral("Ready. Catalog and local mods will be loaded when needed."));
+        QVERIFY(buttonWithText(window.centralWidget(), "Settings"));
+        QVERIFY(buttonWithText(window.centralWidget(), "Home"));
+        QVERIFY(buttonWithText(window.homePage, "Trackhaven\nOpen mod catalog"));
+        QVERIFY(buttonWithText(window.homePage, "Install mod manually\nSelect ZIP, 7z, or RAR"));
+    }
+    QCoreApplication::removeTranslator(&english);
+}
+
+void MainWindowTest::linkArgument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("link");
+    QTest::newRow("none") << QStringList{"app"} << QString();
+    QTest::newRow("program path is skipped") << QStringList{"fx3modmanager://x"} << QString();
+    QTest::newRow("first of two, case ignored")
+        << QStringList{"app", "--verbose", "FX3ModManager://install/1", "fx3modmanager://install/2"}
+        << "FX3ModManager://install/1";
+    QTest::newRow("other scheme") << QStringList{"app", "https://fx3modmanager://"} << QString();
+}
+
+void MainWindowTest::linkArgument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, link);
+    QCOMPARE(findLinkArgument(arguments), link);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_gui_mainwindow.moc"

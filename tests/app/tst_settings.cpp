@@ -1,0 +1,246 @@
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+#include "app/settings.h"
+#include "testsupport.h"
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tokenForms_data();
+    void tokenForms();
+    void protectTokenWithoutEncryptionFallsBackToBase64();
+    void storeAndClearToken();
+    void apiRoot_data();
+    void apiRoot();
+    void customPathsDropMissingAndCaseDuplicates();
+    void communityApiUrlFollowsSwitchAndDefault();
+    void reporterIdIsStableDigest();
+    void authorBlacklistRoundTripAndMalformedValues();
+    void rememberedDependenciesAreUnique();
+    void gameIdIsRaisedAndMirrored();
+    void languageChoice_data();
+    void languageChoice();
+    void settingsFileIsPrivate();
+};
+
+void SettingsTest::tokenForms_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("token");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("plain text is taken as it is") << "abc.def" << "abc.def";
+    QTest::newRow("base64 form") << "base64:" + QString::fromLatin1(QByteArray("tökén").toBase64())
+                                 << QStringLiteral("tökén");
+    // Without the data protection service (or under another user) an encrypted token reads as none.
+    QTest::newRow("dpapi form unreadable here") << "dpapi:AQIDBA==" << QString();
+    QTest::newRow("prefix is case-sensitive") << "BASE64:YWJj" << "BASE64:YWJj";
+}
+
+void SettingsTest::tokenForms()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, token);
+#ifdef Q_OS_WIN
+    if (stored.startsWith(QLatin1String("dpapi:")))
+        QSKIP("decryption of foreign data is exercised only where no data protection exists");
+#endif
+    QCOMPARE(unprotectToken(stored), token);
+}
+
+void SettingsTest::protectTokenWithoutEncryptionFallsBackToBase64()
+{
+    QCOMPARE(protectToken(QString()), QString());
+    const QString stored = protectToken(QStringLiteral("secret-token"));
+#ifndef Q_OS_WIN
+    QCOMPARE(stored, "base64:" + QString::fromLatin1(QByteArray("secret-token").toBase64()));
+#endif
+    QCOMPARE(unprotectToken(stored), QStringLiteral("secret-token"));
+}
+
+void SettingsTest::storeAndClearToken()
+{
+    TestEnvironment environment;
+    storeModIoToken(QStringLiteral("  my-token \n"));
+    QVERIFY(QSettings().value("modio/access_token_protected").toString().startsWith(
+#ifdef Q_OS_WIN
+        "dpapi:"
+#else
+        "base64:"
+#endif
+        ));
+    QCOMPARE(modIoAccessToken(), QStringLiteral("my-token"));
+
+    storeModIoToken(QStringLiteral("   "));
+    QVERIFY(!QSettings().contains("modio/access_token_protected"));
+    QCOMPARE(modIoAccessToken(), QString());
+
+    storeModIoToken(QStringLiteral("again"));
+    {
+        QSettings settings;
+        settings.setValue("modio/token_expires", 1234);
+        settings.setValue("modio/user_name", "player");
+        settings.setValue("modio/api_key", "key");
+    }
+    clearModIoSignIn();
+    QSettings settings;
+    QVERIFY(!settings.contains("modio/access_token_protected"));
+    QVERIFY(!settings.contains("modio/token_expires"));
+    QVERIFY(!settings.contains("modio/user_name"));
+    QCOMPARE(settings.value("modio/api_key").toString(), QStringLiteral("key"));
+}
+
+void SettingsTest::apiRoot_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("root");
+    const QString game = gameModIoApiRoot();
+    QTest::newRow("absent") << QVariant() << game;
+    QTest::newRow("blank") << QVariant("   ") << game;
+    QTest::newRow("trailing slashes") << QVariant(" https://example.test/v1/// ") << "https://example.test/v1";
+    QTest::newRow("general root") << QVariant(generalModIoApiRoot()) << game;
+    QTest::newRow("general root, other case") << QVariant(generalModIoApiRoot().toUpper()) << game;
+    QTest::newRow("general root with trailing slash") << QVariant(generalModIoApiRoot() + "//") << game;
+    QTest::newRow("game root with slash") << QVariant(game + "/") << game;
+}
+
+void SettingsTest::apiRoot()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, root);
+    TestEnvironment environment;
+    if (stored.isValid())
+        QSettings().setValue("modio/api_root", stored);
+    QCOMPARE(modIoApiRoot(), root);
+    QVERIFY(!modIoApiRoot().endsWith('/'));
+    QVERIFY(modIoApiRoot().endsWith(QLatin1String("/v1")) || stored.isValid());
+}
+
+void SettingsTest::customPathsDropMissingAndCaseDuplicates()
+{
+    TestEnvironment environment;
+    const QString first = environment.makeDir("Mods/Alpha");
+    const QString second = environment.makeDir("Mods/Beta");
+    const QString sameFolderOtherCase = environment.makeDir("mods/ALPHA");
+    QSettings().setValue("paths/custommods",
+                         QStringList{"  " + first + "/ ", "", environment.root() + "/missing", second,
+                                     sameFolderOtherCase, second + "/./"});
+    QCOMPARE(customModPaths(), (QStringList{first, second}));
+}
+
+void SettingsTest::communityApiUrlFollowsSwitchAndDefault()
+{
+    TestEnvironment environment;
+    QVERIFY(communityApiUrl().endsWith(QLatin1String("/api/fx3-modmanager/reports.php")));
+    QSettings().setValue("community/api_url", "  http://127.0.0.1:9/r.php ");
+    QCOMPARE(communityApiUrl(), QStringLiteral("http://127.0.0.1:9/r.php"));
+    QSettings().setValue("community/enabled", false);
+    QCOMPARE(communityApiUrl(), QString());
+}
+
+void SettingsTest::reporterIdIsStableDigest()
+{
+    QString firstInstallation;
+    {
+        TestEnvironment environment;
+        firstInstallation = reporterId();
+        QCOMPARE(firstInstallation.size(), 64);
+        QVERIFY(QRegularExpression("^[0-9a-f]{64}$").match(firstInstallation).hasMatch());
+        QCOMPARE(reporterId(), firstInstallation);
+        const QString rawId = QSettings().value("community/installation_id").toString();
+        QVERIFY(QRegularExpression("^[0-9a-f-]{36}$").match(rawId).hasMatch());
+        QVERIFY(!firstInstallation.contains(rawId));
+    }
+    TestEnvironment otherInstallation;
+    QVERIFY(reporterId() != firstInstallation);
+}
+
+void SettingsTest::authorBlacklistRoundTripAndMalformedValues()
+{
+    TestEnvironment environment;
+    QVERIFY(loadAuthorBlacklist().isEmpty());
+    QSettings().setValue("modio/author_blacklist_json", QByteArray("{\"id\":\"1\"}"));
+    QVERIFY(loadAuthorBlacklist().isEmpty());
+    QSettings().setValue("modio/author_blacklist_json",
+                         QByteArray(" [{\"id\":42,\"name\":\" Bot \"},{\"id\":\"\",\"name\":\"  \"},{\"name\":\"X\"}] "));
+    const QList<ModIoBlockedAuthor> loaded = loadAuthorBlacklist();
+    QCOMPARE(loaded.size(), 2);
+    QCOMPARE(loaded[0].id, QStringLiteral("42"));
+    QCOMPARE(loaded[0].name, QStringLiteral("Bot"));
+    QCOMPARE(loaded[1].id, QString());
+    saveAuthorBlacklist(loaded);
+    QCOMPARE(QSettings().value("modio/author_blacklist_json").toByteArray(),
+             QByteArray("[{\"id\":\"42\",\"name\":\"Bot\"},{\"id\":\"\",\"name\":\"X\"}]"));
+}
+
+void SettingsTest::rememberedDependenciesAreUnique()
+{
+    TestEnvironment environment;
+    rememberInstalledDependency(QStringLiteral("  "));
+    rememberInstalledDependency(QStringLiteral("12"));
+    rememberInstalledDependency(QStringLiteral("12"));
+    rememberInstalledDependency(QStringLiteral("Abc"));
+    rememberInstalledDependency(QStringLiteral("abc"));
+    QCOMPARE(installedDependencyIds(), (QStringList{"12", "Abc", "abc"}));
+}
+
+void SettingsTest::gameIdIsRaisedAndMirrored()
+{
+    TestEnvironment environment;
+    qint64 gameId = 0;
+    QVERIFY(ensureModIoGameId(gameId));
+    QCOMPARE(gameId, defaultModIoGameId);
+    QCOMPARE(QSettings().value("modio/game_id").toLongLong(), defaultModIoGameId);
+    gameId = 5;
+    ensureModIoGameId(gameId);
+    QCOMPARE(gameId, 5);
+    QCOMPARE(QSettings().value("modio/game_id").toLongLong(), 5);
+}
+
+void SettingsTest::languageChoice_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<bool>("systemIsGerman");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("storedAfter");
+    QTest::newRow("upper case with blanks is kept") << QVariant(" EN ") << true << "en" << " EN ";
+    QTest::newRow("stored de wins over English system") << QVariant("de") << false << "de" << "de";
+    QTest::newRow("French replaced, German system") << QVariant("fr") << true << "de" << "de";
+    QTest::newRow("absent, other system") << QVariant() << false << "en" << "en";
+}
+
+void SettingsTest::languageChoice()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(bool, systemIsGerman);
+    QFETCH(QString, chosen);
+    QFETCH(QString, storedAfter);
+    TestEnvironment environment;
+    if (stored.isValid())
+        QSettings().setValue("ui/language", stored);
+    QCOMPARE(chooseInterfaceLanguage(systemIsGerman), chosen);
+    QCOMPARE(QSettings().value("ui/language").toString(), storedAfter);
+}
+
+void SettingsTest::settingsFileIsPrivate()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the store is the registry on Windows");
+#else
+    TestEnvironment environment;
+    storeModIoToken(QStringLiteral("secret"));
+    QFile file(environment.settingsFilePath());
+    QVERIFY(file.exists());
+    QCOMPARE(file.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    rememberInstalledDependency(QStringLiteral("7"));
+    QCOMPARE(file.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+}
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "tst_settings.moc"
