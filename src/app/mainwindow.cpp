@@ -57,8 +57,10 @@ void MainWindow::buildFrame()
     titleLabel->setFont(titleFont);
     auto *homeButton = new QPushButton(tr("Start"), central);
     auto *settingsButton = new QPushButton(tr("Einstellungen"), central);
-    homeButton->setMinimumHeight(38);
-    settingsButton->setMinimumHeight(38);
+    for (QPushButton *button : {homeButton, settingsButton}) {
+        button->setMinimumHeight(38);
+        button->setMinimumWidth(button->sizeHint().width() + 28);
+    }
     connect(homeButton, &QPushButton::clicked, this, &MainWindow::showHome);
     connect(settingsButton, &QPushButton::clicked, this, &MainWindow::openSettings);
     topBar->addWidget(iconLabel);
@@ -151,6 +153,10 @@ QWidget *MainWindow::buildHomePage()
     grid->addWidget(installedTile, 0, 0);
     grid->addWidget(updatesTile, 0, 1);
     grid->addWidget(manualTile, 0, 2);
+    for (int column = 0; column < 3; ++column)
+        grid->setColumnStretch(column, 1);
+    // The tiles keep their height; the empty row below them takes the room a tall window has to spare.
+    grid->setRowStretch(1, 1);
     layout->addLayout(grid, 1);
     return page;
 }
@@ -159,16 +165,39 @@ QPushButton *MainWindow::makeTile(const QString &title, const QString &subtitle,
                                   const QString &background, const QString &border, const QString &hover,
                                   const QString &pressed)
 {
-    auto *tile = new QPushButton(QStringLiteral("%1\n%2").arg(title, subtitle));
+    // A push button cannot wrap its text, and the sub-titles are cut off in narrow windows or with wide
+    // fonts; the tile therefore shows its two lines in word-wrapped labels that let clicks through.
+    auto *tile = new QPushButton;
+    tile->setAccessibleName(QStringLiteral("%1\n%2").arg(title, subtitle));
     tile->setMinimumHeight(118);
     tile->setCursor(Qt::PointingHandCursor);
     tile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    const QString font = large ? QStringLiteral("font-size:18px;font-weight:700;padding:24px;border-radius:16px;")
-                               : QStringLiteral("font-size:17px;font-weight:600;padding:20px 22px;border-radius:14px;");
-    tile->setStyleSheet(QStringLiteral("QPushButton{text-align:left;%1background:%2;border:1px solid %3;color:#1d2733;}"
+    tile->setStyleSheet(QStringLiteral("QPushButton{background:%1;border:1px solid %2;border-radius:%3px;}"
                                        "QPushButton:hover{background:%4;}"
                                        "QPushButton:pressed{background:%5;}")
-                            .arg(font, background, border, hover, pressed));
+                            .arg(background, border, large ? QStringLiteral("16") : QStringLiteral("14"), hover,
+                                 pressed));
+    auto *layout = new QVBoxLayout(tile);
+    if (large)
+        layout->setContentsMargins(24, 24, 24, 24);
+    else
+        layout->setContentsMargins(22, 20, 22, 20);
+    layout->setSpacing(2);
+    layout->addStretch();
+    const QString fontCss = large ? QStringLiteral("font-size:18px;") : QStringLiteral("font-size:17px;");
+    auto *titleLabel = new QLabel(title, tile);
+    titleLabel->setStyleSheet(QStringLiteral("QLabel{%1font-weight:700;color:#1d2733;background:transparent;}")
+                                  .arg(fontCss));
+    auto *subtitleLabel = new QLabel(subtitle, tile);
+    subtitleLabel->setStyleSheet(
+        QStringLiteral("QLabel{%1font-weight:%2;color:#3d4a58;background:transparent;}")
+            .arg(fontCss, large ? QStringLiteral("700") : QStringLiteral("600")));
+    for (QLabel *label : {titleLabel, subtitleLabel}) {
+        label->setWordWrap(true);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        layout->addWidget(label);
+    }
+    layout->addStretch();
     return tile;
 }
 

@@ -32,7 +32,7 @@ QPushButton *MainWindowTest::buttonWithText(QWidget *root, const QString &prefix
 {
     const QList<QPushButton *> buttons = root->findChildren<QPushButton *>();
     for (QPushButton *button : buttons) {
-        if (button->text().startsWith(prefix))
+        if (button->text().startsWith(prefix) || button->accessibleName().startsWith(prefix))
             return button;
     }
     return nullptr;
