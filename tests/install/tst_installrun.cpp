@@ -1,0 +1,797 @@
+#include "app/settings.h"
+#include "catalog/dependencyresolution.h"
+#include "catalog/repositorylist.h"
+#include "install/installrun.h"
+#include "localmods/installmarker.h"
+#include "localmods/modmatching.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using Tree = QMap<QString, QByteArray>;
+
+namespace {
+
+const QString cancelText = QStringLiteral("Installation abgebrochen.");
+
+// Relative path → content of every file below folder, hidden files included.
+Tree treeOf(const QString &folder)
+{
+    Tree tree;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        tree.insert(QDir(folder).relativeFilePath(path), readTestFile(path));
+    }
+    return tree;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+Tree modFiles(const QString &name, const QString &version, const QByteArray &extra = QByteArray())
+{
+    Tree tree;
+    tree.insert(QStringLiteral("mod.json"), QJsonDocument(QJsonObject{{QStringLiteral("name"), name},
+                                                                      {QStringLiteral("version"), version}})
+                                                .toJson());
+    tree.insert(QStringLiteral("mod.lua"), "function data() return {} end\n");
+    tree.insert(QStringLiteral("res/models/") + version + QStringLiteral(".mdl"),
+                "model " + version.toUtf8());
+    if (!extra.isEmpty())
+        tree.insert(QStringLiteral("res/extra.txt"), extra);
+    return tree;
+}
+
+void writeTree(const QString &folder, const Tree &tree)
+{
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
+        writeTestFile(folder + QLatin1Char('/') + it.key(), it.value());
+}
+
+QJsonObject markerOf(const QString &folder)
+{
+    return readInstallMarker(folder).value_or(QJsonObject());
+}
+
+// One player, one catalog, one community site on 127.0.0.1, and a fresh mods folder.
+struct Fixture
+{
+    TestEnvironment env;
+    FakeHttpServer server;
+    QNetworkAccessManager manager;
+    QString modsDir;
+    QString modIoDir;
+    QString tempDir;
+    QList<RepoMod> catalog;
+
+    QStringList statuses;
+    QStringList progressFormats;
+    int hiddenBars = 0;
+    QList<DependencyQuestion> questions;
+    QList<DependencyAnswer> answers;
+    bool askable = true;
+    bool overwrite = false;
+    QStringList overwriteQuestions;
+    int rescans = 0;
+    bool cancelled = false;
+    QString cancelledText;
+
+    Fixture()
+    {
+        env.setEnv("FX3MM_COMMUNITY_URL", server.url(QStringLiteral("/")).toUtf8());
+        modsDir = env.makeDir(QStringLiteral("mods"));
+        modIoDir = env.makeDir(QStringLiteral("modio"));
+        tempDir = env.makeDir(QStringLiteral("tmp"));
+        QSettings settings;
+        settings.setValue(QStringLiteral("paths/usermods"), modsDir);
+        settings.setValue(QStringLiteral("performance/auto_check"), false);
+    }
+
+    // A 7z archive holding one folder with the mod's files, made by the real 7-Zip.
+    QByteArray archive(const QString &folder, const Tree &files)
+    {
+        static int serial = 0;
+        const QString stage = env.makeDir(QStringLiteral("stage/%1").arg(++serial));
+        writeTree(stage + QLatin1Char('/') + folder, files);
+        const QString path = stage + QStringLiteral("/out.7z");
+        QProcess process;
+        process.setWorkingDirectory(stage);
+        process.start(QStandardPaths::findExecutable(QStringLiteral("7zz")),
+                      {QStringLiteral("a"), QStringLiteral("-y"), path, folder});
+        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+            qFatal("7zz failed");
+        return readTestFile(path);
+    }
+
+    RepoMod addEntry(const QString &id, const QString &name, const QString &version,
+                     const QList<RepoDependency> &dependencies = {}, const QByteArray &extra = QByteArray())
+    {
+        RepoMod mod;
+        mod.id = id;
+        mod.name = name;
+        mod.version = version;
+        mod.fileName = name + QStringLiteral(".7z");
+        mod.downloadUrl = server.url(QStringLiteral("/files/%1.7z").arg(id));
+        mod.repositoryName = QStringLiteral("Trackhaven");
+        mod.repositoryJsonUrl = builtInRepository().jsonUrl;
+        mod.dependencies = dependencies;
+        server.setResponse(QStringLiteral("/files/%1.7z").arg(id).toUtf8(), 200,
+                           archive(name, modFiles(name, version, extra)));
+        catalog.append(mod);
+        return mod;
+    }
+
+    std::unique_ptr<RepositoryInstallRun> run()
+    {
+        RepositoryInstallContext context;
+        context.catalog = catalog;
+        context.setStatus = [this](const QString &text) {
+            statuses.append(text);
+        };
+        context.download.progress = [this](const DownloadProgress &p) {
+            progressFormats.append(p.format);
+        };
+        context.hideProgress = [this] {
+            ++hiddenBars;
+        };
+        context.download.isCancelled = [this] {
+            return cancelled;
+        };
+        context.download.cancelledText = cancelledText;
+        if (askable) {
+            context.askAboutDependencies = [this](const DependencyQuestion &question) {
+                questions.append(question);
+                return answers.isEmpty() ? DependencyAnswer::InstallMissing : answers.takeFirst();
+            };
+        }
+        context.prompts.confirmOverwrite = [this](const QString &, const QString &text) {
+            overwriteQuestions.append(text);
+            return overwrite;
+        };
+        const QList<RepoMod> snapshot = catalog;
+        context.rescanLocalMods = [this, snapshot] {
+            ++rescans;
+            LocalModFolders folders;
+            folders.userModsPath = modsDir;
+            folders.modIoModsPath = modIoDir;
+            LocalScanResult result = scanLocalMods(folders);
+            linkLocalModsToCatalog(result.mods, snapshot);
+            return result;
+        };
+        context.temporaryFolder = tempDir;
+        return std::make_unique<RepositoryInstallRun>(manager, context);
+    }
+
+    // Paths below /files/ and the community's download links, in request order.
+    QStringList downloads() const
+    {
+        QStringList paths;
+        for (const RecordedRequest &request : server.requests()) {
+            if (!request.path.startsWith("/filebase/entry/"))
+                paths.append(QString::fromUtf8(request.path));
+        }
+        return paths;
+    }
+};
+
+RepoDependency dependency(const QString &id, const QString &name = QString(),
+                          const QString &minVersion = QString())
+{
+    RepoDependency d;
+    d.source = id.isEmpty() ? QString() : QStringLiteral("webdisk");
+    d.id = id;
+    d.name = name;
+    d.minVersion = minVersion;
+    d.repositoryUrl = builtInRepository().jsonUrl;
+    return d;
+}
+
+} // namespace
+
+class InstallRunTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void findsCatalogEntries_data();
+    void findsCatalogEntries();
+    void checksInstalledDependencies_data();
+    void checksInstalledDependencies();
+    void readsEntryPageLinks_data();
+    void readsEntryPageLinks();
+
+    void installsDependenciesFirst();
+    void followsTheDependencyAnswer_data();
+    void followsTheDependencyAnswer();
+    void resolvesThroughTheEntryPage_data();
+    void resolvesThroughTheEntryPage();
+    void blocksOnMissingDependencies_data();
+    void blocksOnMissingDependencies();
+    void replacesTooOldDependency_data();
+    void replacesTooOldDependency();
+    void cancelWhileReadingEntryPage();
+    void endsCycles();
+    void keepsIdlessDependencies();
+    void refusesIncompleteVolumeSet();
+    void writesMarkerOnlyForCopiedContent_data();
+    void writesMarkerOnlyForCopiedContent();
+    void updateReplacesFolderCleanly();
+};
+
+void InstallRunTest::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("7zz")).isEmpty())
+        QSKIP("7zz is not installed");
+}
+
+void InstallRunTest::findsCatalogEntries_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("repository");
+    QTest::addColumn<int>("expected");
+
+    // Catalog: 0 "7" of the external repository, 1 "7" of the community, 2 a long name that contains the
+    // next one, 3 the exact name, 4 a short name.
+    QTest::newRow("id, own repository preferred") << "7"
+                                                  << ""
+                                                  << "community" << 1;
+    QTest::newRow("id, other repository: first") << "7"
+                                                 << ""
+                                                 << "elsewhere" << 0;
+    QTest::newRow("exact name beats an earlier containing name") << ""
+                                                                 << "Stadtbahn Basis"
+                                                                 << "" << 3;
+    QTest::newRow("containment between long keys") << ""
+                                                   << "Stadtbahn Basis Erweiterung Plus"
+                                                   << "" << 2;
+    QTest::newRow("short key never contained") << ""
+                                               << "Lok"
+                                               << "" << -1;
+    QTest::newRow("short key not found in longer names") << ""
+                                                         << "Basis"
+                                                         << "" << -1;
+    QTest::newRow("unknown id falls back to the name") << "99"
+                                                       << "<b>Kurz</b>"
+                                                       << "" << 4;
+}
+
+void InstallRunTest::findsCatalogEntries()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, name);
+    QFETCH(QString, repository);
+    QFETCH(int, expected);
+
+    TestEnvironment env;
+    auto entry = [](const QString &entryId, const QString &entryName, const QString &repo) {
+        RepoMod mod;
+        mod.id = entryId;
+        mod.name = entryName;
+        mod.repositoryJsonUrl = repo;
+        return mod;
+    };
+    const QString community = builtInRepository().jsonUrl;
+    const QList<RepoMod> catalog = {
+        entry(QStringLiteral("7"), QStringLiteral("Extern"),
+              QStringLiteral("https://other.example/repo.json")),
+        entry(QStringLiteral("7"), QStringLiteral("Gemeinschaft"), community),
+        entry(QStringLiteral("30"), QStringLiteral("Stadtbahn Basis Erweiterung"), community),
+        entry(QStringLiteral("31"), QStringLiteral("Stadtbahn-Basis"), community),
+        entry(QStringLiteral("32"), QStringLiteral("Kurz"), community),
+    };
+    RepoDependency d = dependency(id, name);
+    d.repositoryUrl = repository == QLatin1String("community") ? community.toUpper()
+                                                               : QStringLiteral("https://x.example/r.json");
+    QCOMPARE(findDependencyEntry(d, catalog), expected);
+}
+
+void InstallRunTest::checksInstalledDependencies_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("minVersion");
+    QTest::addColumn<QStringList>("remembered");
+    QTest::addColumn<bool>("installed");
+
+    // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, and an unnamed folder
+    // "bruecke_alt" at 2.0. The catalog knows entry 40 "Tunnel Set", which is not installed.
+    const QStringList none;
+    QTest::newRow("folder name, no minimum") << ""
+                                             << "Bruecke Alt"
+                                             << "" << none << true;
+    QTest::newRow("folder name, minimum met") << ""
+                                              << "bruecke alt"
+                                              << "2.0" << none << true;
+    QTest::newRow("exact name too old, longer name newer") << ""
+                                                           << "Signal Pack"
+                                                           << "2.0" << none << false;
+    QTest::newRow("exact name new enough") << ""
+                                           << "Signal-Pack"
+                                           << "1.0" << none << true;
+    QTest::newRow("long key contained in a local name") << ""
+                                                        << "Signal Pack Delux"
+                                                        << "3.0" << none << true;
+    QTest::newRow("short key is not contained") << ""
+                                                << "Deluxe"
+                                                << "" << none << false;
+    QTest::newRow("remembered id without catalog entry") << "55"
+                                                         << ""
+                                                         << "" << QStringList{"55"} << true;
+    QTest::newRow("remembered id ignored with minimum") << "55"
+                                                        << ""
+                                                        << "1.0" << QStringList{"55"} << false;
+    QTest::newRow("remembered id ignored with catalog entry") << "40"
+                                                              << ""
+                                                              << "" << QStringList{"40"} << false;
+}
+
+void InstallRunTest::checksInstalledDependencies()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, name);
+    QFETCH(QString, minVersion);
+    QFETCH(QStringList, remembered);
+    QFETCH(bool, installed);
+
+    TestEnvironment env;
+    auto local = [](const QString &folder, const QString &modName, const QString &version) {
+        LocalMod mod;
+        mod.folderName = folder;
+        mod.name = modName;
+        mod.path = QStringLiteral("/mods/") + folder;
+        mod.version = mod.filesVersion = version;
+        return mod;
+    };
+    const QList<LocalMod> mods = {
+        local(QStringLiteral("signal_pack"), QStringLiteral("Signal Pack"), QStringLiteral("1.0")),
+        local(QStringLiteral("spd"), QStringLiteral("Signal Pack Deluxe"), QStringLiteral("3.0")),
+        local(QStringLiteral("bruecke_alt"), QStringLiteral("bruecke_alt"), QStringLiteral("2.0")),
+    };
+    RepoMod tunnel;
+    tunnel.id = QStringLiteral("40");
+    tunnel.name = QStringLiteral("Tunnel Set");
+    QCOMPARE(isDependencyInstalled(dependency(id, name, minVersion), {tunnel}, mods, remembered), installed);
+}
+
+void InstallRunTest::readsEntryPageLinks_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("expectedPath");
+
+    QTest::newRow("relative link, &amp; decoded")
+        << "<a href=\"/filebase/entry-download/500/?t=1&amp;s=2\">Download</a>"
+        << "/filebase/entry-download/500/?t=1&s=2";
+    QTest::newRow("absolute community link, old path")
+        << "<a href='%ROOT%/filebase/index.php/EntryDownload/500/'>x</a>"
+        << "/filebase/index.php/EntryDownload/500/";
+    QTest::newRow("other site first, community link after")
+        << "<a href=\"https://mirror.example/filebase/entry-download/500/\">m</a>"
+           " <a href=\"/filebase/entry-download/500/\">d</a>"
+        << "/filebase/entry-download/500/";
+    QTest::newRow("other site only")
+        << "<a href=\"https://mirror.example/filebase/entry-download/500/\">m</a>"
+        << "";
+    QTest::newRow("community host on another port")
+        << "<a href=\"http://127.0.0.1:1/filebase/entry-download/500/\">"
+        << "";
+    QTest::newRow("another entry's download") << "<a href=\"/filebase/entry-download/5001/\">x</a>"
+                                              << "";
+}
+
+void InstallRunTest::readsEntryPageLinks()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, expectedPath);
+
+    Fixture fixture;
+    const QString root = fixture.server.url();
+    page.replace(QLatin1String("%ROOT%"), root);
+    QCOMPARE(findEntryDownloadLink(page, QStringLiteral("500")),
+             expectedPath.isEmpty() ? QString() : root + expectedPath);
+}
+
+void InstallRunTest::installsDependenciesFirst()
+{
+    Fixture fixture;
+    const RepoMod alpha = fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), "1.0");
+    fixture.addEntry(QStringLiteral("12"), QStringLiteral("Beta Signal Pack"), "2.0");
+    const RepoMod main = fixture.addEntry(
+        QStringLiteral("10"), QStringLiteral("Main Line"), "3.0",
+        {dependency(QStringLiteral("11")), dependency(QString(), QStringLiteral("beta signal-pack"))});
+
+    QString error;
+    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    QCOMPARE(fixture.downloads(), (QStringList{"/files/11.7z", "/files/12.7z", "/files/10.7z"}));
+    QCOMPARE(fixture.questions.size(), 1);
+    QCOMPARE(fixture.questions.first().text,
+             QStringLiteral("Dieser Mod benötigt zusätzlich folgende Modifikationen:\n\n"
+                            "Alpha Track Kit\nbeta signal-pack"));
+    QCOMPARE(fixture.statuses, (QStringList{"Installiere benötigte Modifikation 1 von 2: Alpha Track Kit",
+                                            "Lade benötigte Modifikation 'Alpha Track Kit' herunter…",
+                                            "Installiere benötigte Modifikation 2 von 2: Beta Signal Pack",
+                                            "Lade benötigte Modifikation 'Beta Signal Pack' herunter…",
+                                            "Lade 'Main Line' herunter und installiere den Mod…"}));
+    QCOMPARE(entriesOf(fixture.modsDir), (QStringList{"Alpha Track Kit", "Beta Signal Pack", "Main Line"}));
+    for (const QString &id : {QStringLiteral("11"), QStringLiteral("12"), QStringLiteral("10")}) {
+        const RepoMod &entry = *std::find_if(fixture.catalog.cbegin(), fixture.catalog.cend(),
+                                             [&](const RepoMod &m) { return m.id == id; });
+        const QJsonObject marker = markerOf(fixture.modsDir + QLatin1Char('/') + entry.name);
+        QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), id);
+        QCOMPARE(marker.value(QStringLiteral("version")).toString(), entry.version);
+    }
+    // Only the dependency with an id can be remembered.
+    QCOMPARE(installedDependencyIds(), QStringList{alpha.id});
+    QVERIFY(fixture.progressFormats.contains(QStringLiteral("Installation abgeschlossen")));
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
+
+    // Asked again, the installed dependencies are recognised: no question, only the mod itself.
+    fixture.questions.clear();
+    fixture.overwrite = true;
+    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    QVERIFY(fixture.questions.isEmpty());
+    QCOMPARE(fixture.downloads().mid(3), QStringList{"/files/10.7z"});
+}
+
+void InstallRunTest::followsTheDependencyAnswer_data()
+{
+    QTest::addColumn<int>("answer"); // -1: nobody can be asked
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("install missing") << int(DependencyAnswer::InstallMissing)
+                                     << QStringList{"Alpha Track Kit", "Beta Signal Pack", "Main Line"} << "";
+    QTest::newRow("main only") << int(DependencyAnswer::MainOnly) << QStringList{"Main Line"} << "";
+    QTest::newRow("cancel") << int(DependencyAnswer::Cancel) << QStringList() << cancelText;
+    QTest::newRow("no answer possible") << -1 << QStringList() << cancelText;
+}
+
+void InstallRunTest::followsTheDependencyAnswer()
+{
+    QFETCH(int, answer);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, error);
+
+    Fixture fixture;
+    fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), "1.0");
+    fixture.addEntry(QStringLiteral("12"), QStringLiteral("Beta Signal Pack"), "1.0");
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0",
+                                          {dependency("11"), dependency("12")});
+    if (answer < 0)
+        fixture.askable = false;
+    else
+        fixture.answers.append(DependencyAnswer(answer));
+
+    QString actualError;
+    QCOMPARE(fixture.run()->install(main, &actualError), error.isEmpty());
+    QCOMPARE(actualError, error);
+    QCOMPARE(entriesOf(fixture.modsDir), folders);
+    if (!error.isEmpty()) {
+        QCOMPARE(fixture.statuses.last(), cancelText);
+        QVERIFY(fixture.downloads().isEmpty());
+    }
+    if (answer == int(DependencyAnswer::MainOnly))
+        QVERIFY(installedDependencyIds().isEmpty());
+}
+
+void InstallRunTest::resolvesThroughTheEntryPage_data()
+{
+    QTest::addColumn<QString>("entryUrl");
+    QTest::addColumn<QString>("page");
+
+    QTest::newRow("community page of the id") << ""
+                                              << "/filebase/entry/500/";
+    QTest::newRow("community entry link") << "%ROOT%/filebase/entry/500-gamma-bridge/"
+                                          << "/filebase/entry/500-gamma-bridge/";
+    // A link to another site is not read as the entry's page; the community's page of the id is.
+    QTest::newRow("foreign entry link") << "https://mirror.example/filebase/entry/500/"
+                                        << "/filebase/entry/500/";
+}
+
+void InstallRunTest::resolvesThroughTheEntryPage()
+{
+    QFETCH(QString, entryUrl);
+    QFETCH(QString, page);
+
+    Fixture fixture;
+    fixture.server.setResponse(
+        page.toUtf8(), 200,
+        "<html><a href=\"https://mirror.example/filebase/entry-download/500/\">Mirror</a>"
+        "<a class=\"button\" href=\"/filebase/entry-download/500/?t=9&amp;x=1\">Download</a>",
+        "text/html");
+    fixture.server.setResponse(
+        "/filebase/entry-download/500/", 200,
+        fixture.archive(QStringLiteral("Gamma Bridge"),
+                        modFiles(QStringLiteral("Gamma Bridge"), QStringLiteral("4.0"))));
+    RepoDependency gamma = dependency(QStringLiteral("500"));
+    gamma.entryUrl = QString(entryUrl).replace(QLatin1String("%ROOT%"), fixture.server.url());
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0", {gamma});
+
+    QString error;
+    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    QCOMPARE(fixture.server.requestCount(page.toUtf8()), 1);
+    const RecordedRequest pageRequest = fixture.server.requests().first();
+    QCOMPARE(pageRequest.headers.value("user-agent"), QByteArray("Trackhaven-FX3-Mod-Manager/0.5.38"));
+    QCOMPARE(fixture.downloads(), (QStringList{"/filebase/entry-download/500/?t=9&x=1", "/files/10.7z"}));
+    QCOMPARE(fixture.questions.first().text.section(QLatin1Char('\n'), 2),
+             QStringLiteral("Benötigte Modifikation 500"));
+    const QJsonObject marker = markerOf(fixture.modsDir + QStringLiteral("/Gamma Bridge"));
+    QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), QStringLiteral("500"));
+    QCOMPARE(marker.value(QStringLiteral("name")).toString(), QStringLiteral("Benötigte Modifikation 500"));
+    QCOMPARE(installedDependencyIds(), QStringList{"500"});
+}
+
+void InstallRunTest::blocksOnMissingDependencies_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("failing entry page") << "page404"
+                                        << "webdisk:500 – Abhängigkeit 500 konnte nicht aufgelöst werden: ";
+    QTest::newRow("entry page without download") << "pageWithoutLink"
+                                                 << "webdisk:500 – Für die benötigte Modifikation "
+                                                    "webdisk:500 wurde kein Download im Repository bzw. auf "
+                                                    "der Eintragsseite gefunden.";
+    QTest::newRow("unknown mod of another repository") << "unresolved"
+                                                       << "Omega Depot";
+    QTest::newRow("repository offers an older version")
+        << "older"
+        << "Alpha Track Kit (mindestens Version 2.5) – Repository bietet nur Version 2.1";
+    QTest::newRow("catalog entry without file") << "noFile"
+                                                << "Alpha Track Kit – keine Download-Datei im Repository";
+}
+
+void InstallRunTest::blocksOnMissingDependencies()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, line);
+
+    Fixture fixture;
+    RepoDependency required = dependency(QStringLiteral("500"));
+    if (kind == QLatin1String("pageWithoutLink"))
+        fixture.server.setResponse("/filebase/entry/500/", 200, "<p>Download nur für Mitglieder</p>",
+                                   "text/html");
+    if (kind == QLatin1String("unresolved")) {
+        required = dependency(QString(), QStringLiteral("Omega Depot"));
+        required.repositoryUrl = QStringLiteral("https://other.example/repo.json");
+    }
+    if (kind == QLatin1String("older") || kind == QLatin1String("noFile")) {
+        fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), QStringLiteral("2.1"));
+        required = dependency(QStringLiteral("11"), QString(), kind == QLatin1String("older") ? "2.5" : "");
+        if (kind == QLatin1String("noFile")) {
+            fixture.catalog.last().downloadUrl.clear();
+            // The community page has no file either.
+            fixture.server.setResponse("/filebase/entry/11/", 200, "<p>-</p>", "text/html");
+        }
+    }
+    const RepoMod main =
+        fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0", {required});
+
+    QString error;
+    QVERIFY(!fixture.run()->install(main, &error));
+    const QString intro =
+        QStringLiteral("Folgende benötigte Modifikationen fehlen und konnten nicht automatisch "
+                       "aufgelöst werden:\n\n");
+    QVERIFY2(error.startsWith(intro + line), qPrintable(error));
+    QCOMPARE(error.count(QLatin1Char('\n')), 2);
+    QVERIFY(fixture.questions.isEmpty());
+    QVERIFY(fixture.downloads().isEmpty());
+    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
+    QVERIFY(installedDependencyIds().isEmpty());
+}
+
+void InstallRunTest::replacesTooOldDependency_data()
+{
+    QTest::addColumn<QString>("installedVersion");
+    QTest::addColumn<bool>("inModIoFolder");
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("too old: replaced") << "1.0" << false << true;
+    QTest::newRow("new enough: kept") << "2.1" << false << false;
+    QTest::newRow("too old in the mod.io folder: refused") << "1.0" << true << false;
+}
+
+void InstallRunTest::replacesTooOldDependency()
+{
+    QFETCH(QString, installedVersion);
+    QFETCH(bool, inModIoFolder);
+    QFETCH(bool, replaced);
+
+    Fixture fixture;
+    const QString folder = inModIoFolder ? fixture.modIoDir + QStringLiteral("/4711")
+                                         : fixture.modsDir + QStringLiteral("/Alpha Track Kit");
+    writeTree(folder, modFiles(QStringLiteral("Alpha Track Kit"), installedVersion, "only in the old copy"));
+    QVERIFY(writeInstallMarker(folder, QJsonObject{{QStringLiteral("repo_entry_id"), QStringLiteral("11")},
+                                                   {QStringLiteral("version"), installedVersion}}));
+    const Tree before = treeOf(folder);
+    fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), QStringLiteral("2.0"));
+    const RepoMod main =
+        fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0",
+                         {dependency(QStringLiteral("11"), QString(), QStringLiteral("2.0"))});
+
+    QString error;
+    const bool ok = fixture.run()->install(main, &error);
+    QVERIFY(fixture.overwriteQuestions.isEmpty());
+    if (inModIoFolder) {
+        QVERIFY(!ok);
+        QVERIFY2(error.contains(QStringLiteral("über mod.io installiert")), qPrintable(error));
+        QVERIFY(fixture.downloads().isEmpty());
+        QCOMPARE(treeOf(folder), before);
+        QVERIFY(entriesOf(fixture.modsDir).isEmpty());
+        return;
+    }
+    QVERIFY2(ok, qPrintable(error));
+    QCOMPARE(entriesOf(fixture.modsDir), (QStringList{"Alpha Track Kit", "Main Line"}));
+    if (replaced) {
+        QCOMPARE(fixture.questions.first().text.section(QLatin1Char('\n'), 2),
+                 QStringLiteral("Alpha Track Kit (mindestens Version 2.0)"));
+        const Tree after = treeOf(folder);
+        QVERIFY(!after.contains(QStringLiteral("res/extra.txt")));
+        QVERIFY(after.contains(QStringLiteral("res/models/2.0.mdl")));
+        QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+        QCOMPARE(fixture.downloads(), (QStringList{"/files/11.7z", "/files/10.7z"}));
+    } else {
+        QVERIFY(fixture.questions.isEmpty());
+        QCOMPARE(treeOf(folder), before);
+        QCOMPARE(fixture.downloads(), QStringList{"/files/10.7z"});
+    }
+}
+
+void InstallRunTest::cancelWhileReadingEntryPage()
+{
+    Fixture fixture;
+    fixture.server.setResponse("/filebase/entry/500/", 200,
+                               "<a href=\"/filebase/entry-download/500/\">x</a>");
+    const RepoMod main =
+        fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0",
+                         {dependency(QStringLiteral("500")), dependency(QStringLiteral("501"))});
+    fixture.cancelled = true;
+    fixture.cancelledText = QStringLiteral("Update abgebrochen.");
+
+    // The cancel ends the whole request at once; it is not reported as an unresolved dependency.
+    QString error;
+    QVERIFY(!fixture.run()->update(main, fixture.modsDir + QStringLiteral("/Main Line"), &error));
+    QCOMPARE(error, fixture.cancelledText);
+    QVERIFY(fixture.questions.isEmpty());
+    QVERIFY(fixture.downloads().isEmpty());
+    QVERIFY(fixture.server.requestCount("/filebase/entry/501/") == 0);
+}
+
+void InstallRunTest::endsCycles()
+{
+    Fixture fixture;
+    fixture.addEntry(QStringLiteral("22"), QStringLiteral("Bravo Yard"), "1.0",
+                     {dependency(QStringLiteral("21")), dependency(QStringLiteral("22"))});
+    const RepoMod alpha =
+        fixture.addEntry(QStringLiteral("21"), QStringLiteral("Alpha Yard"), "1.0", {dependency("22")});
+
+    QString error;
+    QVERIFY2(fixture.run()->install(alpha, &error), qPrintable(error));
+    QCOMPARE(fixture.questions.size(), 1);
+    QCOMPARE(fixture.questions.first().text.section(QLatin1Char('\n'), 2), QStringLiteral("Bravo Yard"));
+    QCOMPARE(fixture.downloads(), (QStringList{"/files/22.7z", "/files/21.7z"}));
+    QCOMPARE(entriesOf(fixture.modsDir), (QStringList{"Alpha Yard", "Bravo Yard"}));
+    QCOMPARE(installedDependencyIds(), QStringList{"22"});
+}
+
+void InstallRunTest::keepsIdlessDependencies()
+{
+    Fixture fixture;
+    auto direct = [&fixture](const QString &name, const QString &path) {
+        RepoDependency d = dependency(QString(), name);
+        d.repositoryUrl = QStringLiteral("https://other.example/repo.json");
+        d.downloadUrl = fixture.server.url(path);
+        return d;
+    };
+    for (const QString &name : {QStringLiteral("Delta Depot"), QStringLiteral("Echo Bridge")})
+        fixture.server.setResponse("/direct/" + name.left(1).toUtf8() + ".7z", 200,
+                                   fixture.archive(name, modFiles(name, QStringLiteral("1.0"))));
+    const RepoMod main =
+        fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0",
+                         {direct(QStringLiteral("Delta Depot"), QStringLiteral("/direct/D.7z")),
+                          direct(QStringLiteral("Echo Bridge"), QStringLiteral("/direct/E.7z")),
+                          direct(QStringLiteral("Delta Depot (Mirror)"), QStringLiteral("/direct/D.7z"))});
+
+    QString error;
+    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    QCOMPARE(fixture.questions.first().text.section(QLatin1Char('\n'), 2),
+             QStringLiteral("Delta Depot\nEcho Bridge"));
+    QCOMPARE(fixture.downloads(), (QStringList{"/direct/D.7z", "/direct/E.7z", "/files/10.7z"}));
+    QCOMPARE(entriesOf(fixture.modsDir), (QStringList{"Delta Depot", "Echo Bridge", "Main Line"}));
+    QVERIFY(installedDependencyIds().isEmpty());
+}
+
+void InstallRunTest::refusesIncompleteVolumeSet()
+{
+    Fixture fixture;
+    RepoMod pack = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
+    pack.downloadUrl.clear();
+    for (const int number : {1, 3}) {
+        RepoModPart part;
+        part.url = fixture.server.url(QStringLiteral("/vol/%1").arg(number));
+        part.fileName = QStringLiteral("pack.part%1.rar").arg(number);
+        pack.parts.append(part);
+        fixture.server.setResponse(QStringLiteral("/vol/%1").arg(number).toUtf8(), 200, "volume bytes");
+    }
+
+    QString error;
+    QVERIFY(!fixture.run()->install(pack, &error));
+    QCOMPARE(error,
+             QStringLiteral("Das Repository liefert ein unvollständiges mehrteiliges Archiv. Archivteil 2 "
+                            "fehlt."));
+    QCOMPARE(fixture.hiddenBars, 1);
+    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
+}
+
+void InstallRunTest::writesMarkerOnlyForCopiedContent_data()
+{
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("player keeps the folder") << false;
+    QTest::newRow("player overwrites") << true;
+}
+
+void InstallRunTest::writesMarkerOnlyForCopiedContent()
+{
+    QFETCH(bool, overwrite);
+
+    Fixture fixture;
+    const QString folder = fixture.modsDir + QStringLiteral("/Main Line");
+    writeTree(folder, modFiles(QStringLiteral("Main Line"), QStringLiteral("0.9")));
+    const Tree before = treeOf(folder);
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
+    fixture.overwrite = overwrite;
+
+    QString error;
+    QVERIFY2(fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false),
+             qPrintable(error));
+    QCOMPARE(fixture.overwriteQuestions.size(), 1);
+    if (overwrite) {
+        QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("1.0"));
+    } else {
+        QVERIFY(!readInstallMarker(folder));
+        QCOMPARE(treeOf(folder), before);
+    }
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
+}
+
+void InstallRunTest::updateReplacesFolderCleanly()
+{
+    Fixture fixture;
+    const QString folder = fixture.modsDir + QStringLiteral("/main_line_installed");
+    writeTree(folder, modFiles(QStringLiteral("Main Line"), QStringLiteral("1.0"), "left over from 1.0"));
+    QVERIFY(writeInstallMarker(folder, QJsonObject{{QStringLiteral("repo_entry_id"), QStringLiteral("10")},
+                                                   {QStringLiteral("version"), QStringLiteral("1.0")}}));
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "2.0");
+
+    QString error;
+    QVERIFY2(fixture.run()->update(main, folder, &error), qPrintable(error));
+    QVERIFY(fixture.overwriteQuestions.isEmpty());
+    QCOMPARE(entriesOf(fixture.modsDir), QStringList{"main_line_installed"});
+    Tree expected = modFiles(QStringLiteral("Main Line"), QStringLiteral("2.0"));
+    Tree after = treeOf(folder);
+    QVERIFY(after.remove(installMarkerFileName()) == 1);
+    QCOMPARE(after, expected);
+    QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
+    QVERIFY(fixture.rescans >= 2);
+}
+
+QTEST_GUILESS_MAIN(InstallRunTest)
+#include "tst_installrun.moc"
