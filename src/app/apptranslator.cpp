@@ -28,16 +28,16 @@ QString unescapeTableText(QStringView text)
 }
 
 const QPair<const char *, const char *> germanButtonTexts[] = {
-    {"&Yes", "&Ja"},           {"Yes", "Ja"},
-    {"&No", "&Nein"},          {"No", "Nein"},
-    {"Cancel", "Abbrechen"},   {"&Cancel", "&Abbrechen"},
-    {"Close", "Schließen"},    {"&Close", "&Schließen"},
-    {"Open", "Öffnen"},        {"&Open", "&Öffnen"},
-    {"Save", "Speichern"},     {"&Save", "&Speichern"},
-    {"Apply", "Übernehmen"},   {"&Apply", "&Übernehmen"},
-    {"Retry", "Wiederholen"},  {"&Retry", "&Wiederholen"},
-    {"Ignore", "Ignorieren"},  {"&Ignore", "&Ignorieren"},
-    {"Abort", "Abbrechen"},    {"&Abort", "&Abbrechen"},
+    {"&Yes", "&Ja"},          {"Yes", "Ja"},
+    {"&No", "&Nein"},         {"No", "Nein"},
+    {"Cancel", "Abbrechen"},  {"&Cancel", "&Abbrechen"},
+    {"Close", "Schließen"},   {"&Close", "&Schließen"},
+    {"Open", "Öffnen"},       {"&Open", "&Öffnen"},
+    {"Save", "Speichern"},    {"&Save", "&Speichern"},
+    {"Apply", "Übernehmen"},  {"&Apply", "&Übernehmen"},
+    {"Retry", "Wiederholen"}, {"&Retry", "&Wiederholen"},
+    {"Ignore", "Ignorieren"}, {"&Ignore", "&Ignorieren"},
+    {"Abort", "Abbrechen"},   {"&Abort", "&Abbrechen"},
 };
 } // namespace
 

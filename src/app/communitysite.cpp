@@ -10,8 +10,8 @@ QUrl communityRootUrl()
 {
     QString root = qEnvironmentVariable("FX3MM_COMMUNITY_URL").trimmed();
     QUrl url(root, QUrl::StrictMode);
-    if (root.isEmpty() || !url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+    if (root.isEmpty() || !url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         url = QUrl(QString::fromLatin1(defaultCommunityRoot));
     url.setPath(QStringLiteral("/"));
     url.setQuery(QString());

@@ -1,15 +1,15 @@
+#include "app/appinfo.h"
+#include "app/apptranslator.h"
+#include "app/linkargument.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+
 #include <QApplication>
 #include <QImageReader>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
-
-#include "app/appinfo.h"
-#include "app/apptranslator.h"
-#include "app/linkargument.h"
-#include "app/mainwindow.h"
-#include "app/settings.h"
 
 int main(int argc, char *argv[])
 {
@@ -29,15 +29,17 @@ int main(int argc, char *argv[])
 
     const QString link = findLinkArgument(QApplication::arguments());
     if (!link.isEmpty())
-        QTimer::singleShot(0, &window, [&window, link] { window.handleLink(QUrl(link, QUrl::TolerantMode)); });
+        QTimer::singleShot(0, &window,
+                           [&window, link] { window.handleLink(QUrl(link, QUrl::TolerantMode)); });
 
     if (!QImageReader::supportedImageFormats().contains("webp")) {
         QTimer::singleShot(0, &window, [&window] {
             QMessageBox::warning(
                 &window, MainWindow::tr("WebP-Unterstützung fehlt"),
-                MainWindow::tr("Das Qt-WebP-Plugin qwebp.dll wurde nicht geladen. WebP-Vorschaubilder können nicht "
-                               "angezeigt werden.\n\nBitte verwende eine vollständige portable Ausgabe des "
-                               "ModManagers oder installiere auf dem Build-Rechner das Qt-Modul 'Qt Image Formats'."));
+                MainWindow::tr(
+                    "Das Qt-WebP-Plugin qwebp.dll wurde nicht geladen. WebP-Vorschaubilder können nicht "
+                    "angezeigt werden.\n\nBitte verwende eine vollständige portable Ausgabe des "
+                    "ModManagers oder installiere auf dem Build-Rechner das Qt-Modul 'Qt Image Formats'."));
         });
     }
     return QApplication::exec();

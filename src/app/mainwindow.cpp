@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "app/appinfo.h"
+
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,8 +13,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include "app/appinfo.h"
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
@@ -31,6 +31,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     resize(1180, 760);
     setMinimumSize(900, 620);
 
+    prompts = dialogPrompts();
     buildFrame();
     setStatus(tr("Bereit. Katalog und lokale Mods werden bei Bedarf geladen."));
     QTimer::singleShot(800, this, [this] { startSelfUpdateCheck(); });
@@ -110,21 +111,22 @@ QWidget *MainWindow::buildHomePage()
     heading->setFont(headingFont);
     layout->addWidget(heading);
 
-    auto *subheading = new QLabel(
-        tr("Installieren, aktualisieren oder eigene Mod-Archive hinzufügen – ohne manuell Ordner verschieben zu "
-           "müssen."),
-        page);
+    auto *subheading = new QLabel(tr("Installieren, aktualisieren oder eigene Mod-Archive hinzufügen – ohne "
+                                     "manuell Ordner verschieben zu "
+                                     "müssen."),
+                                  page);
     subheading->setWordWrap(true);
     layout->addWidget(subheading);
 
     auto *largeRow = new QHBoxLayout;
     largeRow->setSpacing(16);
-    QPushButton *catalogTile = makeTile(QStringLiteral("Trackhaven"), tr("Mod-Katalog öffnen"), true,
-                                        QStringLiteral("#f7fafc"), QStringLiteral("#cfd8e3"),
-                                        QStringLiteral("#e9f0f7"), QStringLiteral("#dce6f0"));
-    QPushButton *modIoTile = makeTile(QStringLiteral("mod.io"), tr("Mods durchsuchen, abonnieren und installieren"),
-                                      true, QStringLiteral("#eef8f1"), QStringLiteral("#bfd1c4"),
-                                      QStringLiteral("#e1f1e6"), QStringLiteral("#d3e9da"));
+    QPushButton *catalogTile =
+        makeTile(QStringLiteral("Trackhaven"), tr("Mod-Katalog öffnen"), true, QStringLiteral("#f7fafc"),
+                 QStringLiteral("#cfd8e3"), QStringLiteral("#e9f0f7"), QStringLiteral("#dce6f0"));
+    QPushButton *modIoTile =
+        makeTile(QStringLiteral("mod.io"), tr("Mods durchsuchen, abonnieren und installieren"), true,
+                 QStringLiteral("#eef8f1"), QStringLiteral("#bfd1c4"), QStringLiteral("#e1f1e6"),
+                 QStringLiteral("#d3e9da"));
     catalogTile->setFixedHeight(138);
     modIoTile->setFixedHeight(138);
     connect(catalogTile, &QPushButton::clicked, this, &MainWindow::showCatalog);
@@ -139,12 +141,12 @@ QWidget *MainWindow::buildHomePage()
     const QString grey = QStringLiteral("#d9dde3");
     const QString hover = QStringLiteral("#f3f5f8");
     const QString pressed = QStringLiteral("#e8ebf0");
-    QPushButton *installedTile =
-        makeTile(tr("Installierte Mods"), tr("Lokale Mods anzeigen und verwalten"), false, white, grey, hover, pressed);
+    QPushButton *installedTile = makeTile(tr("Installierte Mods"), tr("Lokale Mods anzeigen und verwalten"),
+                                          false, white, grey, hover, pressed);
     QPushButton *updatesTile =
         makeTile(tr("Updates"), tr("Nach neueren Versionen suchen"), false, white, grey, hover, pressed);
-    QPushButton *manualTile =
-        makeTile(tr("Mod manuell installieren"), tr("ZIP, 7z oder RAR auswählen"), false, white, grey, hover, pressed);
+    QPushButton *manualTile = makeTile(tr("Mod manuell installieren"), tr("ZIP, 7z oder RAR auswählen"),
+                                       false, white, grey, hover, pressed);
     for (QPushButton *tile : {installedTile, updatesTile, manualTile})
         tile->setFixedHeight(96);
     connect(installedTile, &QPushButton::clicked, this, &MainWindow::showInstalled);
@@ -172,11 +174,11 @@ QPushButton *MainWindow::makeTile(const QString &title, const QString &subtitle,
     tile->setMinimumHeight(118);
     tile->setCursor(Qt::PointingHandCursor);
     tile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    tile->setStyleSheet(QStringLiteral("QPushButton{background:%1;border:1px solid %2;border-radius:%3px;}"
-                                       "QPushButton:hover{background:%4;}"
-                                       "QPushButton:pressed{background:%5;}")
-                            .arg(background, border, large ? QStringLiteral("16") : QStringLiteral("14"), hover,
-                                 pressed));
+    tile->setStyleSheet(
+        QStringLiteral("QPushButton{background:%1;border:1px solid %2;border-radius:%3px;}"
+                       "QPushButton:hover{background:%4;}"
+                       "QPushButton:pressed{background:%5;}")
+            .arg(background, border, large ? QStringLiteral("16") : QStringLiteral("14"), hover, pressed));
     auto *layout = new QVBoxLayout(tile);
     if (large)
         layout->setContentsMargins(24, 24, 24, 24);
@@ -186,8 +188,8 @@ QPushButton *MainWindow::makeTile(const QString &title, const QString &subtitle,
     layout->addStretch();
     const QString fontCss = large ? QStringLiteral("font-size:18px;") : QStringLiteral("font-size:17px;");
     auto *titleLabel = new QLabel(title, tile);
-    titleLabel->setStyleSheet(QStringLiteral("QLabel{%1font-weight:700;color:#1d2733;background:transparent;}")
-                                  .arg(fontCss));
+    titleLabel->setStyleSheet(
+        QStringLiteral("QLabel{%1font-weight:700;color:#1d2733;background:transparent;}").arg(fontCss));
     auto *subtitleLabel = new QLabel(subtitle, tile);
     subtitleLabel->setStyleSheet(
         QStringLiteral("QLabel{%1font-weight:%2;color:#3d4a58;background:transparent;}")

@@ -1,13 +1,33 @@
 #pragma once
 
+#include "app/messageprompts.h"
+#include "catalog/repomod.h"
+#include "install/fileoperations.h"
+#include "install/installer.h"
+#include "localmods/installstatus.h"
+#include "localmods/localmod.h"
+#include "localmods/matchindex.h"
+
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <QNetworkAccessManager>
+#include <QSet>
+#include <QStringList>
 
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class QNetworkDiskCache;
+class QNetworkReply;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTableWidget;
+class QTextBrowser;
 class QUrl;
+class QJsonObject;
 
 // The one window of the program. It owns all state of the run; its methods gather that state, call the
 // GUI-free operations of fx3core and update the widgets. Definitions are split by subsystem: this file's
@@ -53,10 +73,12 @@ public Q_SLOTS:
 
 private:
     // Frame
+    MessagePrompts dialogPrompts();
     void buildFrame();
     QWidget *buildHomePage();
-    QPushButton *makeTile(const QString &title, const QString &subtitle, bool large, const QString &background,
-                          const QString &border, const QString &hover, const QString &pressed);
+    QPushButton *makeTile(const QString &title, const QString &subtitle, bool large,
+                          const QString &background, const QString &border, const QString &hover,
+                          const QString &pressed);
     void setStatus(const QString &text);
     void ensureLocalModsLoaded();
     void startSelfUpdateCheck();
@@ -68,6 +90,43 @@ private:
     QWidget *buildModIoPage();
     QWidget *buildPlaceholderPage(const QString &title, const QString &text);
 
+    // Catalog
+    RepoMod parseMod(const QJsonObject &entry, const QHash<QString, QString> &categoryNames,
+                     const RepositoryConfig &repository) const;
+    void handleRepositoryReply(QNetworkReply *reply, const RepositoryConfig &repository, quint32 generation);
+    void finishCatalogLoad();
+    void rebuildCatalogFilterLists();
+    void refreshCatalogIndexes();
+    void showCatalogDetails(int index);
+    void clearCatalogDetails();
+    void setCatalogGalleryMode(bool gallery);
+    CatalogInstallStatus catalogStatusOf(int index) const;
+    void startManagerUpdateCheck(const RepoMod &managerEntry);
+    // True while an install or update run waits in its nested loops; the catalog must not change then.
+    bool installRunActive() const;
+
+    // Updates
+    void refreshUpdateList();
+    void refreshUpdateButtons();
+    int selectedUpdateRow() const;
+    void setUpdateButtonsEnabled(bool enabled);
+    void finishUpdateRun();
+
+    // Installation: the dependency-aware install of a catalog entry. replaceFolder names the installed folder
+    // an update replaces (empty for a new installation); progress shows the download.
+    bool runRepositoryInstall(const RepoMod &entry, const QString &replaceFolder, QProgressBar *progress,
+                              QString *error);
+    InstallPrompts installPrompts();
+
+    // Local mods
+    QString effectiveModIoModsPath() const;
+    LocalModFolders localModFolders() const;
+    void rebuildInstalledView();
+    void relinkLocalMods();
+    void warnAboutDuplicates();
+    void setInstalledGalleryMode(bool gallery);
+    int selectedLocalModIndex() const;
+
     QNetworkAccessManager network;
     QNetworkDiskCache *httpCache = nullptr;
     QStackedWidget *pages = nullptr;
@@ -77,12 +136,71 @@ private:
     QWidget *updatesPage = nullptr;
     QWidget *modIoPage = nullptr;
     QLabel *statusLabel = nullptr;
+    // Message boxes and simple questions; tests replace them with scripted answers.
+    MessagePrompts prompts;
+    // Consulted by every file operation on mod folders; tests make chosen operations fail.
+    FileOperationHooks fileHooks;
 
     bool localModsLoaded = false;
     bool catalogLoaded = false;
     bool catalogLoading = false;
     bool selfUpdateCheckStarted = false;
     bool modIoLoaded = false;
+
+    bool installInProgress = false;
+    bool updateInProgress = false;
+
+    // Catalog state
+    QList<RepoMod> catalog;
+    QStringList catalogSearchTextCache;
+    CatalogMatchIndex catalogMatchIndex;
+    quint32 loadGeneration = 0;
+    int pendingRepositories = 0;
+    int loadedRepositories = 0;
+    QStringList loadErrors;
+    int selectedCatalogIndex = -1;
+
+    QLineEdit *catalogSearch = nullptr;
+    QComboBox *categoryFilter = nullptr;
+    QComboBox *repositoryFilter = nullptr;
+    QPushButton *catalogListButton = nullptr;
+    QPushButton *catalogGalleryButton = nullptr;
+    QPushButton *reloadCatalogButton = nullptr;
+    QStackedWidget *catalogViews = nullptr;
+    QTableWidget *catalogTable = nullptr;
+    QListWidget *catalogGallery = nullptr;
+    QLabel *catalogPreview = nullptr;
+    QLabel *catalogTitle = nullptr;
+    QLabel *catalogInfo = nullptr;
+    QTextBrowser *catalogDescription = nullptr;
+    QPushButton *installButton = nullptr;
+    QProgressBar *installProgress = nullptr;
+
+    // Local mods state
+    QList<LocalMod> localMods;
+    QList<LocalMod> localFolderCopies;
+    InstalledModsIndex installedIndex;
+    QSet<int> duplicateLocalMods;
+    QStringList duplicateDescriptions;
+    QString lastDuplicateWarning;
+    QHash<QString, QString> installedModIoFileIds;
+
+    QStackedWidget *installedViews = nullptr;
+    QTableWidget *installedTable = nullptr;
+    QListWidget *installedGallery = nullptr;
+    QPushButton *installedListButton = nullptr;
+    QPushButton *installedGalleryButton = nullptr;
+    QPushButton *openFolderButton = nullptr;
+    QPushButton *uninstallButton = nullptr;
+
+    // Updates page
+    QPushButton *checkUpdatesButton = nullptr;
+    QPushButton *updateSelectedButton = nullptr;
+    QPushButton *updateAllButton = nullptr;
+    QTableWidget *updatesTable = nullptr;
+    QLabel *updatesStatusLabel = nullptr;
+    QProgressBar *updateDownloadBar = nullptr;
+    QProgressBar *updateOverallBar = nullptr;
 
     friend class MainWindowTest;
 };

@@ -1,7 +1,6 @@
-#include <QUrl>
-
 #include "app/mainwindow.h"
 
+#include <QUrl>
+
 void MainWindow::handleLink(const QUrl &)
-{
-}
+{}

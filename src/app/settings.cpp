@@ -1,5 +1,9 @@
 #include "app/settings.h"
 
+#include "app/communitysite.h"
+#include "platform/settingsfile.h"
+#include "platform/tokenprotection.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -9,10 +13,6 @@
 #include <QLocale>
 #include <QSettings>
 #include <QUuid>
-
-#include "app/communitysite.h"
-#include "platform/settingsfile.h"
-#include "platform/tokenprotection.h"
 
 namespace {
 const QString dpapiPrefix = QStringLiteral("dpapi:");
@@ -138,7 +138,8 @@ QString unprotectToken(const QString &stored)
 
 QString modIoAccessToken()
 {
-    return unprotectToken(QSettings().value(QStringLiteral("modio/access_token_protected")).toString()).trimmed();
+    return unprotectToken(QSettings().value(QStringLiteral("modio/access_token_protected")).toString())
+        .trimmed();
 }
 
 void storeModIoToken(const QString &token)
@@ -205,7 +206,8 @@ void saveAuthorBlacklist(const QList<ModIoBlockedAuthor> &authors)
 {
     QJsonArray elements;
     for (const ModIoBlockedAuthor &author : authors)
-        elements.append(QJsonObject{{QStringLiteral("id"), author.id}, {QStringLiteral("name"), author.name}});
+        elements.append(
+            QJsonObject{{QStringLiteral("id"), author.id}, {QStringLiteral("name"), author.name}});
     QSettings settings;
     settings.setValue(QStringLiteral("modio/author_blacklist_json"),
                       QJsonDocument(elements).toJson(QJsonDocument::Compact));

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "modio/modioblockedauthor.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-#include "modio/modioblockedauthor.h"
 
 // Accessors of the per-user settings store. Every call opens its own QSettings, so a value written anywhere
 // is seen by the next read; nothing is cached.

@@ -1,14 +1,14 @@
+#include "app/apptranslator.h"
+#include "app/linkargument.h"
+#include "app/mainwindow.h"
+#include "testsupport.h"
+
 #include <QLabel>
 #include <QMetaMethod>
 #include <QNetworkDiskCache>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
-
-#include "app/apptranslator.h"
-#include "app/linkargument.h"
-#include "app/mainwindow.h"
-#include "testsupport.h"
 
 class MainWindowTest : public QObject
 {
@@ -154,7 +154,8 @@ void MainWindowTest::englishInterface()
     QCoreApplication::installTranslator(&english);
     {
         MainWindow window;
-        QCOMPARE(window.statusLabel->text(), QStringLiteral("Ready. Catalog and local mods will be loaded when needed."));
+        QCOMPARE(window.statusLabel->text(),
+                 QStringLiteral("Ready. Catalog and local mods will be loaded when needed."));
         QVERIFY(buttonWithText(window.centralWidget(), "Settings"));
         QVERIFY(buttonWithText(window.centralWidget(), "Home"));
         QVERIFY(buttonWithText(window.homePage, "Trackhaven\nOpen mod catalog"));

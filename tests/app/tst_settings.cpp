@@ -1,9 +1,9 @@
+#include "app/settings.h"
+#include "testsupport.h"
+
 #include <QFile>
 #include <QSettings>
 #include <QtTest>
-
-#include "app/settings.h"
-#include "testsupport.h"
 
 class SettingsTest : public QObject
 {
@@ -32,12 +32,14 @@ void SettingsTest::tokenForms_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("token");
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("plain text is taken as it is") << "abc.def" << "abc.def";
+    QTest::newRow("plain text is taken as it is") << "abc.def"
+                                                  << "abc.def";
     QTest::newRow("base64 form") << "base64:" + QString::fromLatin1(QByteArray("tökén").toBase64())
                                  << QStringLiteral("tökén");
     // Without the data protection service (or under another user) an encrypted token reads as none.
     QTest::newRow("dpapi form unreadable here") << "dpapi:AQIDBA==" << QString();
-    QTest::newRow("prefix is case-sensitive") << "BASE64:YWJj" << "BASE64:YWJj";
+    QTest::newRow("prefix is case-sensitive") << "BASE64:YWJj"
+                                              << "BASE64:YWJj";
 }
 
 void SettingsTest::tokenForms()
@@ -65,13 +67,16 @@ void SettingsTest::storeAndClearToken()
 {
     TestEnvironment environment;
     storeModIoToken(QStringLiteral("  my-token \n"));
-    QVERIFY(QSettings().value("modio/access_token_protected").toString().startsWith(
+    QVERIFY(QSettings()
+                .value("modio/access_token_protected")
+                .toString()
+                .startsWith(
 #ifdef Q_OS_WIN
-        "dpapi:"
+                    "dpapi:"
 #else
-        "base64:"
+                    "base64:"
 #endif
-        ));
+                    ));
     QCOMPARE(modIoAccessToken(), QStringLiteral("my-token"));
 
     storeModIoToken(QStringLiteral("   "));
@@ -100,7 +105,8 @@ void SettingsTest::apiRoot_data()
     const QString game = gameModIoApiRoot();
     QTest::newRow("absent") << QVariant() << game;
     QTest::newRow("blank") << QVariant("   ") << game;
-    QTest::newRow("trailing slashes") << QVariant(" https://example.test/v1/// ") << "https://example.test/v1";
+    QTest::newRow("trailing slashes")
+        << QVariant(" https://example.test/v1/// ") << "https://example.test/v1";
     QTest::newRow("general root") << QVariant(generalModIoApiRoot()) << game;
     QTest::newRow("general root, other case") << QVariant(generalModIoApiRoot().toUpper()) << game;
     QTest::newRow("general root with trailing slash") << QVariant(generalModIoApiRoot() + "//") << game;
@@ -164,8 +170,9 @@ void SettingsTest::authorBlacklistRoundTripAndMalformedValues()
     QVERIFY(loadAuthorBlacklist().isEmpty());
     QSettings().setValue("modio/author_blacklist_json", QByteArray("{\"id\":\"1\"}"));
     QVERIFY(loadAuthorBlacklist().isEmpty());
-    QSettings().setValue("modio/author_blacklist_json",
-                         QByteArray(" [{\"id\":42,\"name\":\" Bot \"},{\"id\":\"\",\"name\":\"  \"},{\"name\":\"X\"}] "));
+    QSettings().setValue(
+        "modio/author_blacklist_json",
+        QByteArray(" [{\"id\":42,\"name\":\" Bot \"},{\"id\":\"\",\"name\":\"  \"},{\"name\":\"X\"}] "));
     const QList<ModIoBlockedAuthor> loaded = loadAuthorBlacklist();
     QCOMPARE(loaded.size(), 2);
     QCOMPARE(loaded[0].id, QStringLiteral("42"));
@@ -206,10 +213,14 @@ void SettingsTest::languageChoice_data()
     QTest::addColumn<bool>("systemIsGerman");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("storedAfter");
-    QTest::newRow("upper case with blanks is kept") << QVariant(" EN ") << true << "en" << " EN ";
-    QTest::newRow("stored de wins over English system") << QVariant("de") << false << "de" << "de";
-    QTest::newRow("French replaced, German system") << QVariant("fr") << true << "de" << "de";
-    QTest::newRow("absent, other system") << QVariant() << false << "en" << "en";
+    QTest::newRow("upper case with blanks is kept") << QVariant(" EN ") << true << "en"
+                                                    << " EN ";
+    QTest::newRow("stored de wins over English system") << QVariant("de") << false << "de"
+                                                        << "de";
+    QTest::newRow("French replaced, German system") << QVariant("fr") << true << "de"
+                                                    << "de";
+    QTest::newRow("absent, other system") << QVariant() << false << "en"
+                                          << "en";
 }
 
 void SettingsTest::languageChoice()

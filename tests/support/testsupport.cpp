@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "app/appinfo.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,8 +10,6 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include "app/appinfo.h"
 
 namespace {
 const char *const isolatedVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
@@ -195,7 +195,8 @@ void FakeHttpServer::onReadyRead(QTcpSocket *socket)
         for (int i = 1; i < lines.size(); ++i) {
             int colon = lines[i].indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                       lines[i].mid(colon + 1).trimmed());
         }
         int length = request.headers.value("content-length").toInt();
         if (buffer.size() < headerEnd + 4 + length)
@@ -235,4 +236,28 @@ void FakeHttpServer::onReadyRead(QTcpSocket *socket)
             reply += response.body;
         socket->write(reply);
     }
+}
+
+MessagePrompts ScriptedPrompts::prompts()
+{
+    MessagePrompts prompts;
+    auto record = [this](const char *kind) {
+        return [this, kind](const QString &title, const QString &text) {
+            messages.append(QLatin1String(kind) + QLatin1Char('|') + title + QLatin1Char('|') + text);
+        };
+    };
+    prompts.information = record("information");
+    prompts.warning = record("warning");
+    prompts.critical = record("critical");
+    prompts.question = [this](const QString &title, const QString &text) {
+        messages.append(QStringLiteral("question|") + title + QLatin1Char('|') + text);
+        return questionAnswers.isEmpty() ? true : questionAnswers.takeFirst();
+    };
+    prompts.choice = [this](const QString &title, const QString &text, const QString &informativeText,
+                            const QStringList &, int) {
+        messages.append(QStringLiteral("choice|") + title + QLatin1Char('|') + text + QLatin1Char('|') +
+                        informativeText);
+        return choiceAnswers.isEmpty() ? 0 : choiceAnswers.takeFirst();
+    };
+    return prompts;
 }

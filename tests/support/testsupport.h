@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/messageprompts.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -52,7 +54,7 @@ QByteArray readTestFile(const QString &path);
 struct RecordedRequest
 {
     QByteArray method;
-    QByteArray path; // including the query
+    QByteArray path;                      // including the query
     QMap<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 };
@@ -98,4 +100,15 @@ private:
     std::function<bool(const RecordedRequest &, FakeResponse *)> m_handler;
     QList<RecordedRequest> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+// Scripted answers for the main window's message boxes. Every message is recorded as "<kind>|<title>|<text>";
+// questions take the next queued answer (Yes / button 0 when none is queued).
+class ScriptedPrompts
+{
+public:
+    MessagePrompts prompts();
+    QStringList messages;
+    QList<bool> questionAnswers;
+    QList<int> choiceAnswers;
 };

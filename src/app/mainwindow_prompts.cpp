@@ -1,0 +1,48 @@
+#include "analysis/performancereportdialog.h"
+#include "app/mainwindow.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+MessagePrompts MainWindow::dialogPrompts()
+{
+    MessagePrompts prompts;
+    prompts.information = [this](const QString &title, const QString &text) {
+        QMessageBox::information(this, title, text);
+    };
+    prompts.warning = [this](const QString &title, const QString &text) {
+        QMessageBox::warning(this, title, text);
+    };
+    prompts.critical = [this](const QString &title, const QString &text) {
+        QMessageBox::critical(this, title, text);
+    };
+    prompts.question = [this](const QString &title, const QString &text) {
+        return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    prompts.choice = [this](const QString &title, const QString &text, const QString &informativeText,
+                            const QStringList &buttons, int defaultButton) {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, this);
+        box.setInformativeText(informativeText);
+        QList<QPushButton *> added;
+        for (int i = 0; i < buttons.size(); ++i) {
+            QPushButton *button = box.addButton(buttons.at(i), QMessageBox::ActionRole);
+            added.append(button);
+            if (i == defaultButton)
+                box.setDefaultButton(button);
+        }
+        box.exec();
+        return int(added.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
+    };
+    prompts.chooseOpenFile = [this](const QString &title, const QString &filter) {
+        return QFileDialog::getOpenFileName(this, title, QString(), filter);
+    };
+    prompts.chooseFolder = [this](const QString &title, const QString &startFolder) {
+        return QFileDialog::getExistingDirectory(this, title, startFolder, QFileDialog::ShowDirsOnly);
+    };
+    prompts.performanceReport = [this](const PerformanceReport &report, const QString &modName) {
+        return showPerformanceReportDialog(report, modName, this);
+    };
+    return prompts;
+}

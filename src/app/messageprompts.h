@@ -1,0 +1,30 @@
+#pragma once
+
+#include "analysis/performanceprecheck.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// How the main window shows messages and asks simple questions. The program fills these with message boxes;
+// tests replace them with scripted answers, so no modal dialog ever waits in a test.
+struct MessagePrompts
+{
+    std::function<void(const QString &title, const QString &text)> information;
+    std::function<void(const QString &title, const QString &text)> warning;
+    std::function<void(const QString &title, const QString &text)> critical;
+    // Yes/No question; true for Yes.
+    std::function<bool(const QString &title, const QString &text)> question;
+    // A question with buttons of its own; returns the index of the chosen button, -1 when closed.
+    std::function<int(const QString &title, const QString &text, const QString &informativeText,
+                      const QStringList &buttons, int defaultButton)>
+        choice;
+    // A file to open; empty when none was chosen.
+    std::function<QString(const QString &title, const QString &filter)> chooseOpenFile;
+    // A folder, starting at startFolder; empty when none was chosen.
+    std::function<QString(const QString &title, const QString &startFolder)> chooseFolder;
+    // The performance report before an installation.
+    std::function<PerformanceReportDecision(const PerformanceReport &report, const QString &modName)>
+        performanceReport;
+};

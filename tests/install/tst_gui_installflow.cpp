@@ -1,0 +1,211 @@
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "installfixtures.h"
+#include "localmods/installmarker.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QtTest>
+
+// The window's install and update actions, end to end: catalog from a fake server on 127.0.0.1, archives
+// packed by the real 7-Zip, the player's answers scripted.
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void catalogInstallBringsItsDependencyFirst();
+    void declinedDependenciesLeaveNothingInstalled();
+    void updateReplacesTheFolderCleanly();
+    void manualInstallIntoAChosenFolder();
+    void uninstallAsksAndRefusesModIoCopies();
+
+private:
+    QByteArray archiveOf(const QString &folderName, const QByteArray &name, const QByteArray &version);
+    void selectCatalogEntry(const QString &name);
+
+    TestEnvironment *environment = nullptr;
+    FakeHttpServer *server = nullptr;
+    ScriptedPrompts scripted;
+    MainWindow *window = nullptr;
+    QString userMods;
+};
+
+QByteArray MainWindowTest::archiveOf(const QString &folderName, const QByteArray &name,
+                                     const QByteArray &version)
+{
+    const QString source = environment->makeDir("packing/" + folderName);
+    writeTestFile(source + "/" + folderName + "/mod.lua", "function data() return { info = { name = _(\"" +
+                                                              name + "\"), version = \"" + version +
+                                                              "\" } } end");
+    writeTestFile(source + "/" + folderName + "/res/models/model.mdl", "model");
+    const QString archive = environment->root() + "/" + folderName + ".zip";
+    if (!packFolder(source, archive))
+        return {};
+    return readTestFile(archive);
+}
+
+void MainWindowTest::init()
+{
+    if (realSevenZip().isEmpty())
+        QSKIP("7zz is not installed");
+    environment = new TestEnvironment;
+    server = new FakeHttpServer;
+    environment->setEnv("FX3MM_COMMUNITY_URL", server->url("/").toUtf8());
+    userMods = environment->makeDir("usermods");
+    QSettings settings;
+    settings.setValue("paths/usermods", userMods);
+    settings.setValue("performance/auto_check", false);
+    server->setResponse("/filebase/repos/fx3-v3.json", 200, R"({"files": [
+        {"id": "301", "name": "Reskin Blau", "version": "1.0", "download_url": "files/reskin.zip",
+         "dependencies": [{"id": "302", "name": "Basislok", "min_version": "2.0"}]},
+        {"id": "302", "name": "Basislok", "version": "2.1", "download_url": "files/basis.zip"}
+    ]})",
+                        "application/json");
+    server->setResponse("/files/reskin.zip", 200, archiveOf("reskin_blau", "Reskin Blau", "1.0"));
+    server->setResponse("/files/basis.zip", 200, archiveOf("basislok", "Basislok", "2.1"));
+
+    window = new MainWindow;
+    window->prompts = scripted.prompts();
+    window->reloadCatalog();
+    QVERIFY(QTest::qWaitFor([this] { return window->catalogLoaded; }, 10000));
+    window->rescanLocalMods();
+    scripted.messages.clear();
+}
+
+void MainWindowTest::cleanup()
+{
+    delete window;
+    delete server;
+    delete environment;
+}
+
+void MainWindowTest::selectCatalogEntry(const QString &name)
+{
+    window->catalogSearch->setText(name);
+    QCOMPARE(window->catalog.at(window->selectedCatalogIndex).name, name);
+}
+
+void MainWindowTest::catalogInstallBringsItsDependencyFirst()
+{
+    selectCatalogEntry("Reskin Blau");
+    scripted.choiceAnswers = {0}; // install the missing mod first
+    window->installSelectedRepositoryMod();
+
+    QCOMPARE(scripted.messages.size(), 2);
+    QVERIFY(scripted.messages[0].startsWith(QStringLiteral("choice|Benötigte Modifikationen|")));
+    QVERIFY(scripted.messages[0].contains(QStringLiteral("Basislok")));
+    QCOMPARE(scripted.messages[1],
+             QStringLiteral("information|Mod installiert|'Reskin Blau' und alle benötigten "
+                            "Modifikationen wurden erfolgreich installiert."));
+    QVERIFY(QFile::exists(userMods + "/basislok/mod.lua"));
+    QVERIFY(QFile::exists(userMods + "/reskin_blau/mod.lua"));
+    const std::optional<QJsonObject> marker = readInstallMarker(userMods + "/reskin_blau");
+    QVERIFY(marker.has_value());
+    QVERIFY(installedDependencyIds().contains(QStringLiteral("302")));
+    QVERIFY(!window->installInProgress);
+    QVERIFY(window->reloadCatalogButton->isEnabled());
+    QCOMPARE(window->catalogTable->item(0, 5)->text(), QStringLiteral("Installiert"));
+}
+
+void MainWindowTest::declinedDependenciesLeaveNothingInstalled()
+{
+    selectCatalogEntry("Reskin Blau");
+    scripted.choiceAnswers = {2}; // cancel
+    window->installSelectedRepositoryMod();
+    // A cancel is the player's own choice: no failure message, only the status line.
+    QCOMPARE(scripted.messages.size(), 1);
+    QCOMPARE(window->statusLabel->text(), QStringLiteral("Installation abgebrochen."));
+    QVERIFY(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    QVERIFY(window->installButton->isEnabled());
+}
+
+void MainWindowTest::updateReplacesTheFolderCleanly()
+{
+    // Basislok 2.0 installed from the catalog, with a file the new version no longer has.
+    writeTestFile(userMods + "/basislok/mod.lua",
+                  "function data() return { info = { name = _(\"Basislok\"), version = \"2.0\" } } end");
+    writeTestFile(userMods + "/basislok/res/old_file.txt", "stale");
+    RepoMod installed = window->catalog.at(1);
+    installed.version = QStringLiteral("2.0");
+    QVERIFY(writeInstallMarker(userMods + "/basislok", repositoryInstallMarker(installed, QString())));
+    window->rescanLocalMods();
+    QCOMPARE(window->updatesTable->rowCount(), 1);
+
+    window->updatesTable->selectRow(0);
+    window->updateSelectedMod();
+    QVERIFY(!window->updateInProgress);
+    QCOMPARE(scripted.messages.last(),
+             QStringLiteral("information|Update abgeschlossen|'Basislok' wurde erfolgreich aktualisiert."));
+    QVERIFY(!QFile::exists(userMods + "/basislok/res/old_file.txt"));
+    QVERIFY(readTestFile(userMods + "/basislok/mod.lua").contains("2.1"));
+    QCOMPARE(readInstallMarker(userMods + "/basislok")->value("version").toString(), QStringLiteral("2.1"));
+    // No backup folder is left beside the mod.
+    QCOMPARE(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"basislok"});
+    QCOMPARE(window->updatesTable->rowCount(), 0);
+    QCOMPARE(window->updatesStatusLabel->text(), QStringLiteral("Update abgeschlossen: Basislok"));
+}
+
+void MainWindowTest::manualInstallIntoAChosenFolder()
+{
+    QSettings().remove("paths/usermods");
+    const QString chosen = environment->makeDir("chosen mods");
+    const QString archive = environment->root() + "/basis-manual.zip";
+    QVERIFY(QFile::copy(environment->root() + "/basislok.zip", archive));
+    window->prompts.chooseOpenFile = [&archive](const QString &, const QString &) {
+        return archive;
+    };
+    window->prompts.chooseFolder = [&chosen](const QString &, const QString &) {
+        return chosen;
+    };
+    window->installManualMod();
+    QVERIFY(QFile::exists(chosen + "/basislok/mod.lua"));
+    QCOMPARE(QSettings().value("paths/usermods").toString(), chosen);
+    // Manual installations carry no marker.
+    QVERIFY(!readInstallMarker(chosen + "/basislok").has_value());
+    QCOMPARE(scripted.messages.last(),
+             QStringLiteral("information|Mod installiert|Der Mod wurde erfolgreich installiert."));
+}
+
+void MainWindowTest::uninstallAsksAndRefusesModIoCopies()
+{
+    writeTestFile(userMods + "/basislok/mod.lua",
+                  "function data() return { info = { name = _(\"Basislok\") } } end");
+    const QString modIoMods = environment->makeDir("modio/mods");
+    QSettings().setValue("paths/modio", modIoMods);
+    writeTestFile(modIoMods + "/777/mod.lua",
+                  "function data() return { info = { name = _(\"Hub Mod\") } } end");
+    window->rescanLocalMods();
+    scripted.messages.clear();
+    QCOMPARE(window->localMods.size(), 2);
+
+    for (int row = 0; row < window->installedTable->rowCount(); ++row) {
+        if (window->installedTable->item(row, 0)->text() == QLatin1String("Hub Mod"))
+            window->installedTable->selectRow(row);
+    }
+    window->uninstallSelectedLocalMod();
+    QVERIFY(scripted.messages.last().startsWith(QStringLiteral("information|mod.io-Mod|")));
+    QVERIFY(QFile::exists(modIoMods + "/777/mod.lua"));
+
+    for (int row = 0; row < window->installedTable->rowCount(); ++row) {
+        if (window->installedTable->item(row, 0)->text() == QLatin1String("Basislok"))
+            window->installedTable->selectRow(row);
+    }
+    scripted.questionAnswers = {false};
+    window->uninstallSelectedLocalMod();
+    QVERIFY(QFile::exists(userMods + "/basislok"));
+    scripted.questionAnswers = {true};
+    window->uninstallSelectedLocalMod();
+    QVERIFY(!QFile::exists(userMods + "/basislok"));
+    QCOMPARE(window->localMods.size(), 1);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_gui_installflow.moc"
