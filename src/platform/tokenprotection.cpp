@@ -1,8 +1,8 @@
 #include "platform/tokenprotection.h"
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 std::optional<QByteArray> protectForCurrentUser(const QByteArray &plain)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+
 #include <optional>
 
 // Encryption of secrets for the current user. On Windows this is the data protection API; elsewhere there is
