@@ -1,8 +1,11 @@
 #include "platform/tokenprotection.h"
 
 #ifdef Q_OS_WIN
-#include <wincrypt.h>
+// windows.h must come before wincrypt.h.
+// clang-format off
 #include <windows.h>
+#include <wincrypt.h>
+// clang-format on
 
 std::optional<QByteArray> protectForCurrentUser(const QByteArray &plain)
 {
