@@ -3,12 +3,12 @@
 #include <QByteArrayView>
 #include <QString>
 
-// Small scanners for the assignments the performance check looks for in the game's Lua resources. They work
-// on the raw UTF-8 bytes: every pattern is ASCII, and UTF-8 never uses ASCII bytes inside a multi-byte
-// character. They look at the raw text, like a regular expression would, and match what the pattern in each
-// comment describes; a word boundary (\b) and \s, \d, \w are the ASCII ones, and "any case" folds ASCII
-// letters. Written by hand because a large mod has tens of thousands of files, and a regular expression call
-// per small match costs more than the whole scan.
+// Small scanners for the assignments the performance check looks for in the game's Lua resources. Each one
+// matches exactly what the pattern in its comment describes, anywhere in the raw text (comments included, as
+// a regular expression would); a word boundary (\b) and \s, \d, \w are the ASCII ones, and "any case" folds
+// ASCII letters. They work on the UTF-8 bytes: every pattern is ASCII, and UTF-8 never uses ASCII bytes
+// inside a multi-byte character. Written by hand because a large mod has tens of thousands of files, and a
+// regular expression call per small match costs more than the whole scan.
 
 bool isLuaWordChar(char c);
 

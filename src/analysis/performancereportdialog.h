@@ -9,7 +9,8 @@ class QCheckBox;
 class QPushButton;
 
 // The performance report shown before an install: rating, the full report text and the choice to install
-// or cancel. For ratings 3 the cancel button is the default, so an unthinking Enter does not install.
+// or cancel. For the highest rating the cancel button is the default, so an unthinking Enter does not
+// install.
 class PerformanceReportDialog : public QDialog
 {
     Q_OBJECT
