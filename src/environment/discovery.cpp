@@ -1,4 +1,5 @@
 #include "environment/discovery.h"
+#include "environment/externalpaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,20 +16,6 @@ constexpr char gameFolderInLibrary[] = "/steamapps/common/Ferroline 3";
 constexpr char gameExecutable[] = "ferroline3.exe";
 constexpr char protonPrefixInLibrary[] = "/steamapps/compatdata/1948260/pfx";
 constexpr char userModsInUserFolder[] = "/1948260/local/mods";
-
-// Paths from the registry, Steam's files or the user are trimmed and may use either separator.
-QString cleanExternalPath(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return {};
-    return QDir::cleanPath(QDir::fromNativeSeparators(trimmed));
-}
-
-bool isFolder(const QString &path)
-{
-    return !path.isEmpty() && QFileInfo(path).isDir();
-}
 
 // Two spellings of one library must not be searched twice. On Windows they differ in letter case; elsewhere
 // letter case matters, but one folder is often reached through a link (~/.steam/steam), so the resolved

@@ -1,4 +1,5 @@
 #include "environment/discovery.h"
+#include "environment/externalpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,19 +24,6 @@ constexpr char settingsBelowLocalAppData[] = "/mod.io/globalsettings.json";
 constexpr char modsBelowRoot[] = "/73160/mods";
 constexpr char localAppDataInPrefix[] = "/drive_c/users/steamuser/AppData/Local";
 constexpr char publicModsInPrefix[] = "/drive_c/users/Public/mod.io/73160/mods";
-
-QString cleanExternalPath(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return {};
-    return QDir::cleanPath(QDir::fromNativeSeparators(trimmed));
-}
-
-bool isFolder(const QString &path)
-{
-    return !path.isEmpty() && QFileInfo(path).isDir();
-}
 
 // Under Proton the mod.io client is a Windows program inside a Wine prefix: it writes drive-letter paths and
 // only understands those. A settings file below "<prefix>/drive_c/" marks that case.
