@@ -289,7 +289,8 @@ void linkLocalModsToCatalog(QList<LocalMod> &mods, const QList<RepoMod> &catalog
         // the files were updated by hand, so the marker's version no longer describes them.
         if (mod.versionFromMarker && !mod.filesVersion.isEmpty() && !entry.version.isEmpty() &&
             compareVersions(mod.filesVersion, entry.version) >= 0 && mod.markerVersion != mod.filesVersion) {
-            if (mod.filesVersion == entry.version) {
+            // "Equal" as the version comparison sees it: "1.2.0" in the files is the catalog's "1.2".
+            if (compareVersions(mod.filesVersion, entry.version) == 0) {
                 mod.version = entry.version;
             } else {
                 mod.version = mod.filesVersion;
