@@ -1,4 +1,3 @@
-#include "analysis/bytesize.h"
 #include "analysis/imageheaders.h"
 #include "analysis/luatables.h"
 #include "analysis/meshstats.h"
@@ -91,26 +90,6 @@ QByteArray pngHeader(quint32 width, quint32 height)
            bytes(height, true) + QByteArray(5, '\x08');
 }
 
-QByteArray jpegAfterMetadata(quint16 width, quint16 height)
-{
-    const QByteArray metadata(5000, '\xff'); // an EXIF block that the frame header follows
-    return "\xff\xd8\xff\xe1" + bytes<quint16>(5002, true) + metadata + "\xff\xc0" +
-           bytes<quint16>(17, true) + "\x08" + bytes(height, true) + bytes(width, true) +
-           QByteArray(10, '\0');
-}
-
-QByteArray bmpHeader(qint32 width, qint32 height)
-{
-    return "BM" + QByteArray(12, '\0') + bytes<quint32>(40) + bytes(width) + bytes(height) +
-           QByteArray(28, '\0');
-}
-
-QByteArray webpHeader(const QByteArray &chunk, const QByteArray &payload)
-{
-    return QByteArray("RIFF" + bytes<quint32>(100) + "WEBP" + chunk + bytes<quint32>(50) + payload)
-        .leftJustified(40, '\0');
-}
-
 ModelPerformance model(const QString &name, const QList<qint64> &lodTris, int lod0DrawCalls = 1,
                        int lastDrawCalls = 1, bool vehicle = false)
 {
@@ -146,49 +125,23 @@ class TestPerformanceCheck : public QObject
     Q_OBJECT
 
 private slots:
-    void formatByteSize_data();
-    void formatByteSize();
     void matchingBrace_data();
     void matchingBrace();
     void childTables_data();
     void childTables();
     void meshes_data();
     void meshes();
-    void imageSizes_data();
-    void imageSizes();
     void modelLevels_data();
     void modelLevels();
     void modLevels_data();
     void modLevels();
-    void findingsCap_data();
     void findingsCap();
     void lodsAndReferences();
-    void polycountLimits_data();
-    void polycountLimits();
     void blobsTexturesMaterials();
     void reportText();
     void preCheck_data();
     void preCheck();
-    void realMods();
 };
-
-void TestPerformanceCheck::formatByteSize_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("expected");
-    const qint64 values[] = {0, 1023, 1024, 1536, 102297, 102400, 153600, 1073741824, 1649267441664LL};
-    const char *texts[] = {"0 B",     "1023 B",  "1.0 KiB",  "1.5 KiB",    "99.9 KiB",
-                           "100 KiB", "150 KiB", "1.00 GiB", "1536.00 GiB"};
-    for (int i = 0; i < 9; ++i)
-        QTest::addRow("%lld", values[i]) << values[i] << QString::fromLatin1(texts[i]);
-}
-
-void TestPerformanceCheck::formatByteSize()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, expected);
-    QCOMPARE(::formatByteSize(bytes), expected);
-}
 
 void TestPerformanceCheck::matchingBrace_data()
 {
@@ -196,17 +149,11 @@ void TestPerformanceCheck::matchingBrace_data()
     QTest::addColumn<int>("open");
     QTest::addColumn<int>("expected");
     QTest::newRow("nested") << "x = { { }, { { } } } y" << 4 << 19;
-    QTest::newRow("not a brace") << "x = { }" << 0 << -1;
-    QTest::newRow("past the end") << "{ }" << 3 << -1;
     QTest::newRow("unbalanced") << "{ { }" << 0 << -1;
     QTest::newRow("line comment") << "{ -- } closes nothing\n}" << 0 << 22;
-    QTest::newRow("comment runs to the end") << "{ -- }" << 0 << -1;
-    QTest::newRow("minus is no comment") << "{ a = 1 - 2 }" << 0 << 12;
-    QTest::newRow("strings of both quotes") << "{ a = \"}\", b = '{' }" << 0 << 19;
     QTest::newRow("escaped quote") << "{ s = \"a\\\"}\" }" << 0 << 13;
     QTest::newRow("block comment") << "{ --[[ } \n } ]] }" << 0 << 16;
     QTest::newRow("long string with level") << "{ s = [==[ ]] } ]==] }" << 0 << 21;
-    QTest::newRow("index brackets are code") << "{ t[a[1]] = { } }" << 0 << 16;
     QTest::newRow("non-ASCII text") << "{ name = \"Gepäck}\", -- Übergänge {\n ü = { } }" << 0 << 44;
 }
 
@@ -230,15 +177,11 @@ void TestPerformanceCheck::childTables_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("three children") << "lods = { { a = 1 }, { b = { 2 } }, {} }"
                                     << QStringList{"{ a = 1 }", "{ b = { 2 } }", "{}"};
-    QTest::newRow("no spaces") << "x={lods={{1},{2}}}" << QStringList{"{1}", "{2}"};
-    QTest::newRow("missing key") << "models = { { } }" << QStringList();
-    QTest::newRow("unbalanced") << "lods = { { }" << QStringList();
     QTest::newRow("longer name") << "maxlods = { { 1 } } lods = { { 2 } }" << QStringList{"{ 2 }"};
     QTest::newRow("key in comment or string")
         << "-- lods = { {0} }\ns = 'lods = {{0}}'\nlods = { { 1 } }" << QStringList{"{ 1 }"};
     QTest::newRow("braces in comments between children")
         << "lods = { {1}, -- { old }\n {2} --[[ { ]] }" << QStringList{"{1}", "{2}"};
-    QTest::newRow("no table") << "lods = 3" << QStringList();
 }
 
 void TestPerformanceCheck::childTables()
@@ -259,18 +202,11 @@ void TestPerformanceCheck::meshes_data()
     QTest::addColumn<qint64>("tris");
     QTest::addColumn<qint64>("vertices");
     QTest::addColumn<int>("subMeshes");
-    QTest::newRow("one sub-mesh") << meshText({72204}, 63504) << qint64(24068) << qint64(21168) << 1;
     QTest::newRow("three sub-meshes") << meshText({300, 600, 901}, 30) << qint64(600) << qint64(10) << 3;
-    QTest::newRow("numComp absent means 3") << meshText({3}, 99, -1) << qint64(1) << qint64(33) << 1;
     QTest::newRow("numComp 0 divides by 1") << meshText({3}, 99, 0) << qint64(1) << qint64(99) << 1;
     QByteArray unclosed = meshText({30, 60}, 12);
     unclosed.replace("\t},\n\tvertexAttr", "\tvertexAttr").replace("}\nend\n", "end\n");
     QTest::newRow("unclosed sub-meshes end at vertexAttr") << unclosed << qint64(30) << qint64(4) << 2;
-    QTest::newRow("brace in comment")
-        << meshText({30}, 12).replace("subMeshes = {\n", "subMeshes = {\n-- }\n") << qint64(10) << qint64(4)
-        << 1;
-    QTest::newRow("no geometry") << QByteArray("function data() return { } end") << qint64(0) << qint64(0)
-                                 << 0;
     QTest::newRow("overlong number counts 0")
         << meshText({3}, 0).replace("count = 0,", "count = 99999999999999999999999,") << qint64(1)
         << qint64(0) << 1;
@@ -293,48 +229,6 @@ void TestPerformanceCheck::meshes()
     QCOMPARE(parseMeshText(dir.filePath(QStringLiteral("missing.msh"))).tris, qint64(0));
 }
 
-void TestPerformanceCheck::imageSizes_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("dds") << "a.dds" << ddsHeader(8192, 4096) << QSize(8192, 4096);
-    QTest::newRow("dds by its magic") << "a.png" << ddsHeader(16, 32) << QSize(16, 32);
-    QTest::newRow("dds zero width") << "a.dds" << ddsHeader(0, 64) << QSize();
-    QTest::newRow("dds negative height") << "a.dds" << ddsHeader(64, 0x80000000u) << QSize();
-    QTest::newRow("tga, suffix in any case") << "b.TGA" << tgaHeader(4097, 1) << QSize(4097, 1);
-    QTest::newRow("tga zero") << "b.tga" << tgaHeader(0, 16) << QSize();
-    QTest::newRow("tga too short") << "b.tga" << tgaHeader(16, 16).left(17) << QSize();
-    QTest::newRow("tga header, other suffix") << "b.bin" << tgaHeader(16, 16) << QSize();
-    QTest::newRow("png") << "c.png" << pngHeader(640, 480) << QSize(640, 480);
-    QTest::newRow("jpeg after metadata") << "d.jpg" << jpegAfterMetadata(9000, 300) << QSize(9000, 300);
-    QTest::newRow("jpeg without frame") << "d.jpeg" << QByteArray("\xff\xd8\xff\xd9") << QSize();
-    QTest::newRow("bmp top-down") << "e.bmp" << bmpHeader(300, -200) << QSize(300, 200);
-    QTest::newRow("webp extended") << "f.webp"
-                                   << webpHeader("VP8X", QByteArray(4, '\0') + bytes<quint32>(9999).left(3) +
-                                                             bytes<quint32>(19).left(3))
-                                   << QSize(10000, 20);
-    QTest::newRow("webp lossless") << "f.webp"
-                                   << webpHeader("VP8L", "\x2f" + bytes<quint32>(4095 | (8191 << 14)))
-                                   << QSize(4096, 8192);
-    QTest::newRow("webp lossy") << "f.webp"
-                                << webpHeader("VP8 ", QByteArray("\x10\x02\x00\x9d\x01\x2a", 6) +
-                                                          bytes<quint16>(1024) + bytes<quint16>(512))
-                                << QSize(1024, 512);
-    QTest::newRow("garbage") << "g.png" << QByteArray(200, 'z') << QSize();
-}
-
-void TestPerformanceCheck::imageSizes()
-{
-    QFETCH(QString, fileName);
-    QFETCH(QByteArray, content);
-    QFETCH(QSize, expected);
-    QTemporaryDir dir;
-    QVERIFY(writeTestFile(dir.filePath(fileName), content));
-    QCOMPARE(readImageSize(dir.filePath(fileName)), expected);
-    QCOMPARE(readImageSize(dir.filePath(QStringLiteral("missing.dds"))), QSize());
-}
-
 void TestPerformanceCheck::modelLevels_data()
 {
     QTest::addColumn<QList<ModelPerformance>>("input");
@@ -349,40 +243,22 @@ void TestPerformanceCheck::modelLevels_data()
     };
     row("quiet", {model(m, {10000, 4000, 1000}, 20, 12)}, 0, {}, {0, 0, 0, 0});
     row("21 draw calls", {model(m, {100, 10}, 21)}, 1, {}, {1, 0, 0, 0});
-    row("36 draw calls", {model(m, {100, 10}, 36)}, 2, {"Viele potenzielle Draw Calls in LOD0: 36 in m.mdl"},
-        {1, 0, 0, 0});
-    row("60 draw calls", {model(m, {100, 10}, 60)}, 2, {"Viele potenzielle Draw Calls in LOD0: 60 in m.mdl"},
-        {1, 0, 0, 0});
+    row("vehicle of 160,000", {model(m, {160000, 1000}, 1, 1, true)}, 3,
+        {"Hoher LOD0-Polycount: 160000 Tris in m.mdl"}, {0, 0, 0, 0});
+    row("asset of 160,000", {model(m, {160000, 1000})}, 2, {"Erhöhter LOD0-Polycount: 160000 Tris in m.mdl"},
+        {0, 0, 0, 0});
     row("61 draw calls", {model(m, {100, 10}, 61)}, 3,
         {"Sehr viele potenzielle Draw Calls in LOD0: 61 in m.mdl"}, {1, 0, 0, 0});
     row("five busy models add a point", models(5, {100, 10}, 25), 2, {}, {5, 0, 0, 0});
-    row("single LOD of 20,000", {model(m, {20000})}, 0, {}, {0, 0, 0, 0});
     row("single LOD of 20,001", {model(m, {20001})}, 1,
         {"Detailreiches Modell ohne zusätzliche LOD-Stufen: m.mdl (20001 Tris)"}, {0, 1, 0, 0});
-    row("single LOD of 50,001", {model(m, {50001})}, 2,
-        {"Detailreiches Modell ohne zusätzliche LOD-Stufen: m.mdl (50001 Tris)"}, {0, 1, 0, 0});
-    QStringList flatFindings;
-    for (int i = 0; i < 5; ++i)
-        flatFindings << QStringLiteral(
-                            "Detailreiches Modell ohne zusätzliche LOD-Stufen: m%1.mdl (20001 Tris)")
-                            .arg(i);
-    row("five models without LODs add a point", models(5, {20001}), 2, flatFindings, {0, 5, 0, 0});
     row("ratio 0.83", {model(m, {12000, 10000, 1000})}, 2,
         {"Kaum Polygon-Reduktion von LOD0 zu LOD1 in m.mdl (12000 → 10000 Tris)"}, {0, 0, 1, 0});
     row("LODs below 1,001 are not compared", {model(m, {900, 850})}, 0, {}, {0, 0, 0, 0});
-    row("ratio 0.6", {model(m, {10000, 6000, 1000})}, 1, {}, {0, 0, 1, 0});
-    row("ratio 0.55", {model(m, {10000, 5500, 1000})}, 0, {}, {0, 0, 0, 0});
-    row("last LOD of 5,001", {model(m, {20000, 5001})}, 1, {}, {0, 0, 0, 1});
     row("last LOD of 15,001", {model(m, {40000, 15001})}, 2,
         {"Letzte LOD-Stufe bleibt sehr detailliert: 15001 Tris in m.mdl"}, {0, 0, 0, 1});
     row("13 draw calls in the last LOD", {model(m, {2000, 500}, 13, 13)}, 1,
         {"Letzte LOD-Stufe verwendet weiterhin viele potenzielle Draw Calls: 13 in m.mdl"}, {0, 0, 0, 0});
-    row("12 draw calls in the last LOD", {model(m, {2000, 500}, 13, 12)}, 0, {}, {0, 0, 0, 0});
-    row("levels keep their maximum", {model(QStringLiteral("a.mdl"), {100, 10}, 61), model(m, {100, 10}, 40)},
-        3,
-        {"Sehr viele potenzielle Draw Calls in LOD0: 61 in a.mdl",
-         "Viele potenzielle Draw Calls in LOD0: 40 in m.mdl"},
-        {2, 0, 0, 0});
     row("levels add up to rating 3", {model(m, {500000, 450000, 20000}, 70, 14)}, 4 + 3 + 2 + 2 + 1,
         {"Sehr hoher LOD0-Polycount: 500000 Tris in m.mdl",
          "Sehr viele potenzielle Draw Calls in LOD0: 70 in m.mdl",
@@ -421,26 +297,15 @@ void TestPerformanceCheck::modLevels_data()
     auto row = [](const char *field, qint64 value, int score, const char *finding) {
         QTest::addRow("%s %lld", field, value) << field << value << score << QString::fromUtf8(finding);
     };
-    row("sorted", 5, 0, "");
-    row("sorted", 6, 1, "Mehrere Materialien verwenden sorted=true: 6");
-    row("sorted", 15, 1, "Mehrere Materialien verwenden sorted=true: 15");
     row("sorted", 16, 2, "Sehr viele Materialien verwenden sorted=true: 16");
-    row("samplers", 3, 0, "");
+    row("huge", 5, 2, "Viele sehr große Texturen (8192 px oder größer): 5");
     row("samplers", 4, 1,
         "Texture-Streaming ist bei mehreren Samplern deaktiviert: 4× scaleDownAllowed=false");
-    row("samplers", 11, 2,
-        "Texture-Streaming ist bei vielen Samplern deaktiviert: 11× scaleDownAllowed=false");
-    row("huge", 1, 1, "Sehr große Texturen (8192 px oder größer) gefunden: 1");
-    row("huge", 5, 2, "Viele sehr große Texturen (8192 px oder größer): 5");
     row("textureBytes", 536870912, 0, "");
-    row("textureBytes", 536870913, 1, "Hoher Texturspeicher im Mod: 512 MiB");
-    row("textureBytes", 1073741824, 1, "Hoher Texturspeicher im Mod: 1.00 GiB");
     row("textureBytes", 1288490189, 2, "Sehr hoher Texturspeicher im Mod: 1.20 GiB");
-    row("totalBytes", 2147483648LL, 0, "");
     row("totalBytes", 2147483649LL, 1, "Sehr großer entpackter Mod: 2.00 GiB");
     row("largestMesh", 250000, 0, "");
     row("largestMesh", 250001, 2, "Sehr großes Einzel-Mesh: 250001 Tris (big.msh)");
-    row("largestMesh", 500001, 3, "Sehr großes Einzel-Mesh: 500001 Tris (big.msh)");
     row("largestMeshInModel", 600000, 0, "");
 }
 
@@ -470,31 +335,18 @@ void TestPerformanceCheck::modLevels()
     QCOMPARE(report.findings, finding.isEmpty() ? QStringList() : QStringList{finding});
 }
 
-void TestPerformanceCheck::findingsCap_data()
-{
-    QTest::addColumn<int>("modelCount");
-    QTest::addColumn<bool>("missingBlob");
-    QTest::addColumn<QString>("last");
-    QTest::newRow("18 stay") << 18 << false << "Viele potenzielle Draw Calls in LOD0: 40 in m17.mdl";
-    QTest::newRow("19 are cut") << 19 << false << "… und 1 weitere Hinweise.";
-    QTest::newRow("25 are cut") << 25 << false << "… und 7 weitere Hinweise.";
-    QTest::newRow("the blob hint stays first") << 25 << true << "… und 8 weitere Hinweise.";
-}
-
 void TestPerformanceCheck::findingsCap()
 {
-    QFETCH(int, modelCount);
-    QFETCH(bool, missingBlob);
-    QFETCH(QString, last);
+    // At most 18 hints are listed, the blob hint first; the rest is counted in a last line.
     PerformanceReport report;
-    report.models = models(modelCount, {100, 10}, 40);
-    report.meshesWithoutBlob = missingBlob ? 2 : 0;
+    report.models = models(25, {100, 10}, 40);
+    report.meshesWithoutBlob = 2;
     ratePerformanceReport(report);
-    QCOMPARE(report.findings.size(), qMin(modelCount + int(missingBlob), 19));
-    QCOMPARE(report.findings.constLast(), last);
+    QCOMPARE(report.findings.size(), 19);
     QCOMPARE(report.findings.constFirst(),
-             QString(missingBlob ? "2 Mesh-Dateien besitzen keine gleichnamige .msh.blob-Datei."
-                                 : "Viele potenzielle Draw Calls in LOD0: 40 in m0.mdl"));
+             QStringLiteral("2 Mesh-Dateien besitzen keine gleichnamige .msh.blob-Datei."));
+    QCOMPARE(report.findings.at(17), QStringLiteral("Viele potenzielle Draw Calls in LOD0: 40 in m16.mdl"));
+    QCOMPARE(report.findings.constLast(), QStringLiteral("… und 8 weitere Hinweise."));
 }
 
 void TestPerformanceCheck::lodsAndReferences()
@@ -515,7 +367,7 @@ void TestPerformanceCheck::lodsAndReferences()
          {mesh + "other/deep/lamp.msh", meshWithTris(900)},
          {"res/models/model/asset/house.mdl", modelText({lod0, {{"bld/house_lod1.msh"}, {}, 2500}})},
          // Without a lods table the whole text is the one LOD.
-         {"res/models/model/asset/lamp.mdl", "return { mesh = 'other/deep/lamp.msh', mat = {'x.mtl'} }"},
+         {"res/models/model/Vehicle/lamp.mdl", "return { mesh = 'other/deep/lamp.msh', mat = {'x.mtl'} }"},
          {"res/models/model/asset/script.mdl", "return require('x').make('sign')"},
          {"res/models/model/asset/empty.mdl", ""}});
     for (const char *blob : {"bld/house_lod0", "bld/house_lod1", "bld/House_Roof", "other/deep/lamp"})
@@ -539,6 +391,7 @@ void TestPerformanceCheck::lodsAndReferences()
     QCOMPARE(house.lods.at(1).index, 1);
     QCOMPARE(house.lods.at(1).tris, qint64(10000));
     const ModelPerformance &lamp = report.models.at(1);
+    QVERIFY(lamp.isVehicle);
     QCOMPARE(lamp.lods.size(), 1);
     QCOMPARE(QList<qint64>({lamp.lods.at(0).tris, lamp.lods.at(0).materialRefs}), QList<qint64>({900, 1}));
     QCOMPARE(lamp.lods.at(0).visibleFrom, -1.0);
@@ -557,47 +410,6 @@ void TestPerformanceCheck::lodsAndReferences()
     QDir::setCurrent(previous);
     QCOMPARE(relative.models.at(0).name, house.name);
     QCOMPARE(relative.meshesWithoutBlob, 0);
-}
-
-void TestPerformanceCheck::polycountLimits_data()
-{
-    QTest::addColumn<QString>("modelPath");
-    QTest::addColumn<qint64>("tris");
-    QTest::addColumn<QString>("finding");
-    const QString vehicle = QStringLiteral("res/models/model/vehicle/train/loco.mdl");
-    const QString asset = QStringLiteral("res/models/model/asset/loco.mdl");
-    QTest::newRow("vehicle 100,000") << vehicle << qint64(100000) << QString();
-    QTest::newRow("vehicle 160,000") << vehicle << qint64(160000)
-                                     << QString("Hoher LOD0-Polycount: 160000 Tris in " + vehicle);
-    QTest::newRow("vehicle 250,001") << vehicle << qint64(250001)
-                                     << QString("Sehr hoher LOD0-Polycount: 250001 Tris in " + vehicle);
-    QTest::newRow("asset 160,000") << asset << qint64(160000)
-                                   << QString("Erhöhter LOD0-Polycount: 160000 Tris in " + asset);
-    QTest::newRow("asset 400,001") << asset << qint64(400001)
-                                   << QString("Sehr hoher LOD0-Polycount: 400001 Tris in " + asset);
-    QTest::newRow("vehicle folder elsewhere")
-        << "res/Models/X/Vehicle/y.mdl" << qint64(160000)
-        << "Hoher LOD0-Polycount: 160000 Tris in res/Models/X/Vehicle/y.mdl";
-}
-
-void TestPerformanceCheck::polycountLimits()
-{
-    QFETCH(QString, modelPath);
-    QFETCH(qint64, tris);
-    QFETCH(QString, finding);
-    QTemporaryDir dir;
-    writeFiles(dir.path(),
-               {{"res/models/mesh/v/lod0.msh", meshWithTris(tris)},
-                {"res/models/mesh/v/lod0.msh.blob", "b"},
-                {"res/models/mesh/v/lod1.msh", meshWithTris(tris / 100)},
-                {"res/models/mesh/v/lod1.msh.blob", "b"},
-                {modelPath, modelText({{{"v/lod0.msh"}, {"v/a.mtl"}}, {{"v/lod1.msh"}, {"v/a.mtl"}}})}});
-    const PerformanceReport report = analyzeModPerformance(dir.path());
-    QCOMPARE(report.findings, finding.isEmpty() ? QStringList() : QStringList{finding});
-    QCOMPARE(report.score, finding.isEmpty()             ? 0
-                           : finding.startsWith("Sehr")  ? 4
-                           : finding.startsWith("Hoher") ? 3
-                                                         : 2);
 }
 
 void TestPerformanceCheck::blobsTexturesMaterials()
@@ -703,15 +515,8 @@ void TestPerformanceCheck::preCheck_data()
                                      << true;
     QTest::newRow("clean mod") << "clean" << QVariantList{unset, false} << QList<bool>{false, false} << false
                                << true << "Performance-Check: Mod X ist unauffällig." << true;
-    QTest::newRow("clean reports on") << "clean" << QVariantList{true, true} << QList<bool>{true, false}
-                                      << true << true << analysing << true;
-    QTest::newRow("warning, installed") << "missingBlob" << QVariantList{unset, unset}
-                                        << QList<bool>{true, false} << true << true << analysing << true;
     QTest::newRow("warning, cancelled") << "missingBlob" << QVariantList{unset, unset}
                                         << QList<bool>{false, false} << true << false << analysing << true;
-    QTest::newRow("cancelled, switched off")
-        << "missingBlob" << QVariantList{unset, unset} << QList<bool>{false, true} << true << false
-        << analysing << false;
     QTest::newRow("installed, switched off") << "missingBlob" << QVariantList{unset, unset}
                                              << QList<bool>{true, true} << true << true << analysing << false;
 }
@@ -764,49 +569,6 @@ void TestPerformanceCheck::preCheck()
     QCOMPARE(QSettings().value(QStringLiteral("performance/auto_check"), true).toBool(), autoCheckAfter);
     // With nobody to ask, the check does not stop an install on its own.
     QVERIFY(performancePreCheck(folder, QStringLiteral("Mod X"), PerformanceCheckPrompts(), nullptr));
-}
-
-void TestPerformanceCheck::realMods()
-{
-    const QString base = QStringLiteral("/work/shared/realdata/mods");
-    if (!QFileInfo(base).isDir())
-        QSKIP("The folder of real mod resources is not available here.");
-
-    int checked = 0;
-    for (const QString &name : QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (name.startsWith(QLatin1Char('_')))
-            continue;
-        const QString folder = base + QLatin1Char('/') + name;
-        int meshes = 0;
-        int models = 0;
-        for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-             it.hasNext();) {
-            const QString path = it.next().toLower();
-            meshes += path.endsWith(QLatin1String(".msh"));
-            models += path.endsWith(QLatin1String(".mdl"));
-        }
-        const PerformanceReport report = analyzeModPerformance(folder);
-        QCOMPARE(report.meshCount, meshes);
-        QCOMPARE(report.modelCount, models);
-        // Vehicle mods ship their meshes: most models find their geometry (a few use meshes of the base
-        // game), and the LODs of the heaviest one are told apart.
-        if (name.startsWith(QLatin1String("01_")) || name.startsWith(QLatin1String("02_"))) {
-            int withGeometry = 0;
-            for (const ModelPerformance &model : report.models) {
-                QVERIFY2(model.name.startsWith(QLatin1String("res/models/model/")), qPrintable(model.name));
-                withGeometry += model.lods.constFirst().tris > 0;
-            }
-            QVERIFY2(withGeometry * 2 > report.models.size(), qPrintable(name));
-            const ModelPerformance &top = report.models.constFirst();
-            QVERIFY(top.isVehicle);
-            QVERIFY(top.lods.size() >= 2 && top.lods.at(0).tris > top.lods.at(1).tris);
-            QCOMPARE(report.topLod0Tris, top.lods.at(0).tris);
-        }
-        if (name.startsWith(QLatin1String("05_")))
-            QCOMPARE(report.rating + int(report.models.size()), 0);
-        ++checked;
-    }
-    QVERIFY(checked > 0);
 }
 
 QTEST_GUILESS_MAIN(TestPerformanceCheck)

@@ -90,7 +90,6 @@ struct PlayerAnswers
 {
     QString chosenFolder;
     bool overwrite = false;
-    bool installAfterReport = true;
     QStringList questions;
     int reports = 0;
 
@@ -108,7 +107,7 @@ struct PlayerAnswers
         prompts.performance.showReport = [this](const PerformanceReport &, const QString &) {
             ++reports;
             PerformanceReportDecision decision;
-            decision.install = installAfterReport;
+            decision.install = true;
             return decision;
         };
         return prompts;

@@ -16,10 +16,6 @@ const QString missingToolText = QStringLiteral(
     "Das integrierte 7-Zip fehlt in dieser ModManager-Installation und es wurde kein alternativer Entpacker "
     "gefunden.\n\nBitte installiere den ModManager vollständig neu oder wähle unter Einstellungen einen "
     "alternativen Entpacker aus.");
-const QString multiVolumeText = QStringLiteral(
-    "Das mehrteilige Archiv ist unvollständig. Mindestens ein weiterer Archivteil fehlt.\n\nBei gesplitteten "
-    "Archiven müssen alle Teile (z. B. .part1.rar, .part2.rar, …) im selben Ordner vorhanden sein. Bei "
-    "Repository-Installationen müssen alle Teile vom Repository bereitgestellt werden.");
 
 QString realSevenZip()
 {
@@ -77,7 +73,6 @@ QMap<QString, QByteArray> writeModTree(const QString &folder)
     }
     const QMap<QString, QByteArray> tree = {
         {QStringLiteral("Cool Mod/mod.lua"), "function data() return {} end\n"},
-        {QStringLiteral("Cool Mod/res/models/model/train.mdl"), "model"},
         {QStringLiteral("Cool Mod/res/textures/deep/er/tex.dds"), noise},
         {QStringLiteral("Cool Mod/strings.lua"), "strings ä ö ü\n"},
     };
@@ -93,43 +88,24 @@ class TestExtractor : public QObject
 
 private slots:
     void initTestCase();
-
-    void extractorKindByFileName_data();
-    void extractorKindByFileName();
-    void crcOnlyErrors_data();
-    void crcOnlyErrors();
-
-    void bundledSevenZip_data();
-    void bundledSevenZip();
     void bundledSevenZipIgnoresSetting();
     void configuredToolDecides_data();
     void configuredToolDecides();
-    void searchPathOrder_data();
-    void searchPathOrder();
-    void candidateFilesOfFolders();
-
     void powerShellCommand();
-    void powerShellLiterals_data();
-    void powerShellLiterals();
     void recordedCommandLines_data();
     void recordedCommandLines();
-
     void realArchives_data();
     void realArchives();
-    void emptyArchive();
     void realFailures_data();
     void realFailures();
     void realCrcMismatch();
-
     void judgement_data();
     void judgement();
     void errorText_data();
     void errorText();
     void timeOutKillsTool();
     void toolThatCannotStart();
-    void missingExtractor_data();
     void missingExtractor();
-    void englishTexts();
 };
 
 void TestExtractor::initTestCase()
@@ -137,86 +113,11 @@ void TestExtractor::initTestCase()
     QVERIFY2(!realSevenZip().isEmpty(), "the tests need 7zz (Debian package 7zip) on the search path");
 }
 
-void TestExtractor::extractorKindByFileName_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("7z.exe in a folder") << "C:/Program Files/7-Zip/7z.exe"
-                                        << "7zip";
-    QTest::newRow("upper case") << "7ZZ.EXE"
-                                << "7zip";
-    QTest::newRow("7zz") << "7zz"
-                         << "7zip";
-    QTest::newRow("WinRAR.exe") << "D:/WinRAR/WinRAR.exe"
-                                << "winrar";
-    QTest::newRow("UnRAR.exe") << "UnRAR.exe"
-                               << "winrar";
-    QTest::newRow("7-Zip GUI") << "7zG.exe"
-                               << "";
-    QTest::newRow("suffix appended") << "7z.exe.bak"
-                                     << "";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestExtractor::extractorKindByFileName()
-{
-    QFETCH(QString, fileName);
-    QFETCH(QString, kind);
-    QCOMPARE(extractorKind(fileName), kind);
-}
-
-void TestExtractor::crcOnlyErrors_data()
-{
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<bool>("crcOnly");
-    QTest::newRow("crc only") << "ERROR: CRC Failed : a.txt\nSub items Errors: 1" << true;
-    QTest::newRow("any letter case") << "crc FAILED in encrypted file" << true;
-    QTest::newRow("no crc") << "Everything is Ok" << false;
-    QTest::newRow("wrong password") << "CRC Failed in encrypted file. Wrong password?" << false;
-    QTest::newRow("unexpected end") << "CRC Failed\nUnexpected end of archive" << false;
-    QTest::newRow("disk full") << "CRC Failed\nThere is not enough space on the disk" << false;
-}
-
-void TestExtractor::crcOnlyErrors()
-{
-    QFETCH(QString, output);
-    QFETCH(bool, crcOnly);
-    QCOMPARE(isCrcOnlyExtractionError(output), crcOnly);
-}
-
-void TestExtractor::bundledSevenZip_data()
-{
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("none") << QStringList() << "";
-    QTest::newRow("tools folder first")
-        << QStringList{"7z.exe", "7zip/7z.exe", "tools/7zip/7z.exe"} << "tools/7zip/7z.exe";
-    QTest::newRow("7zip folder before top") << QStringList{"7z.exe", "7zip/7z.exe"} << "7zip/7z.exe";
-    QTest::newRow("top only") << QStringList{"7z.exe"} << "7z.exe";
-    QTest::newRow("a folder is no tool") << QStringList{"tools/7zip/7z.exe/", "7z.exe"} << "7z.exe";
-    QTest::newRow("other names do not count") << QStringList{"tools/7zip/7zz.exe", "7za.exe"} << "";
-}
-
-void TestExtractor::bundledSevenZip()
-{
-    QFETCH(QStringList, present);
-    QFETCH(QString, expected);
-    TestEnvironment env;
-    const QString app = env.makeDir(QStringLiteral("app"));
-    for (const QString &entry : present) {
-        if (entry.endsWith(QLatin1Char('/')))
-            env.makeDir(QStringLiteral("app/") + entry);
-        else
-            env.writeFile(QStringLiteral("app/") + entry, "MZ");
-    }
-    QCOMPARE(findBundledSevenZip(app), expected.isEmpty() ? QString() : app + QLatin1Char('/') + expected);
-}
-
 void TestExtractor::bundledSevenZipIgnoresSetting()
 {
     TestEnvironment env;
     const QString app = env.makeDir(QStringLiteral("app"));
+    env.writeFile(QStringLiteral("app/7z.exe"), "MZ");
     const QString bundled = env.writeFile(QStringLiteral("app/tools/7zip/7z.exe"), "MZ");
     setConfiguredExtractor(
         writeTool(env.makeDir(QStringLiteral("tools")), QStringLiteral("7zz"), "exit 0\n"));
@@ -225,52 +126,31 @@ void TestExtractor::bundledSevenZipIgnoresSetting()
 
 void TestExtractor::configuredToolDecides_data()
 {
-    QTest::addColumn<QString>("configured"); // relative to the test's tools folder; "" = unset
-    QTest::addColumn<QString>("sevenZip");   // expected, relative; "path" = the search-path tool
-    QTest::addColumn<QString>("rarTool");
-    QTest::newRow("unset: search path") << ""
-                                        << "path:7zz"
-                                        << "path:unrar";
-    QTest::newRow("7-Zip") << "7za"
-                           << "7za"
-                           << "";
-    QTest::newRow("UnRAR.exe") << "UnRAR.exe"
-                               << ""
-                               << "UnRAR.exe";
-    QTest::newRow("blanks around") << "  rar  "
-                                   << ""
-                                   << "rar";
-    QTest::newRow("missing 7-Zip blocks the search path") << "gone/7z"
-                                                          << ""
-                                                          << "";
-    QTest::newRow("unknown tool") << "unpack.exe"
-                                  << ""
-                                  << "";
-    QTest::newRow("only blanks means unset") << "   "
-                                             << "path:7zz"
-                                             << "path:unrar";
+    // The configured tool relative to the test's tools folder ("" = unset), then the 7-Zip and the RAR tool
+    // found, relative to it; "path:" marks the search-path tools.
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("unset: search path") << QStringList{"", "path:7zz", "path:unrar"};
+    QTest::newRow("7-Zip") << QStringList{"7za", "7za", ""};
+    QTest::newRow("UnRAR.exe") << QStringList{"UnRAR.exe", "", "UnRAR.exe"};
+    QTest::newRow("missing 7-Zip blocks the search path") << QStringList{"gone/7z", "", ""};
+    QTest::newRow("unknown tool") << QStringList{"unpack.exe", "", ""};
 }
 
 void TestExtractor::configuredToolDecides()
 {
-    QFETCH(QString, configured);
-    QFETCH(QString, sevenZip);
-    QFETCH(QString, rarTool);
+    QFETCH(QStringList, row);
+    const QString configured = row.at(0);
     TestEnvironment env;
     const QString tools = env.makeDir(QStringLiteral("tools"));
     const QString bin = env.makeDir(QStringLiteral("bin"));
     env.setEnv("PATH", bin.toLocal8Bit());
-    for (const char *name : {"7za", "UnRAR.exe", "rar", "unpack.exe"})
+    for (const char *name : {"7za", "UnRAR.exe", "unpack.exe"})
         writeTool(tools, QString::fromLatin1(name), "exit 0\n");
     writeTool(bin, QStringLiteral("7zz"), "exit 0\n");
     writeTool(bin, QStringLiteral("unrar"), "exit 0\n");
-    const QString trimmed = configured.trimmed();
-    if (!trimmed.isEmpty()) {
-        setConfiguredExtractor(configured.left(configured.indexOf(trimmed)) + tools + QLatin1Char('/') +
-                               trimmed + QStringLiteral("  "));
-    } else if (!configured.isEmpty()) {
-        setConfiguredExtractor(configured);
-    }
+    if (!configured.isEmpty())
+        setConfiguredExtractor(QStringLiteral("  ") + tools + QLatin1Char('/') + configured +
+                               QStringLiteral("  "));
 
     const auto resolve = [&](const QString &expected) -> QString {
         if (expected.isEmpty())
@@ -279,71 +159,8 @@ void TestExtractor::configuredToolDecides()
             return bin + QLatin1Char('/') + expected.mid(5);
         return tools + QLatin1Char('/') + expected;
     };
-    const QString app = env.makeDir(QStringLiteral("app"));
-    QCOMPARE(findSevenZip(app), resolve(sevenZip));
-    QCOMPARE(findRarTool(), resolve(rarTool));
-}
-
-void TestExtractor::searchPathOrder_data()
-{
-    QTest::addColumn<QStringList>("first");
-    QTest::addColumn<QStringList>("second");
-    QTest::addColumn<QString>("sevenZip");
-    QTest::addColumn<QString>("rarTool");
-    QTest::newRow("nothing") << QStringList() << QStringList() << ""
-                             << "";
-    QTest::newRow("7zz before 7za") << QStringList{"7za"} << QStringList{"7zz"} << "second/7zz"
-                                    << "";
-    QTest::newRow("7z before 7zz") << QStringList{"7zz", "7z"} << QStringList() << "first/7z"
-                                   << "";
-    QTest::newRow(".exe names first") << QStringList{"7z"} << QStringList{"7za.exe"} << "second/7za.exe"
-                                      << "";
-    QTest::newRow("name order beats folder order") << QStringList{"7za"} << QStringList{"7z"} << "second/7z"
-                                                   << "";
-    QTest::newRow("same name: first folder") << QStringList{"7zz"} << QStringList{"7zz"} << "first/7zz"
-                                             << "";
-    QTest::newRow("WinRAR before UnRAR") << QStringList{"UnRAR.exe"} << QStringList{"WinRAR.exe"} << ""
-                                         << "second/WinRAR.exe";
-    QTest::newRow("unrar before rar") << QStringList{"rar"} << QStringList{"unrar"} << ""
-                                      << "second/unrar";
-    QTest::newRow("RAR.exe before winrar") << QStringList{"winrar", "RAR.exe"} << QStringList() << ""
-                                           << "first/RAR.exe";
-    QTest::newRow("a folder is no tool") << QStringList{"7z/"} << QStringList{"7za"} << "second/7za"
-                                         << "";
-}
-
-void TestExtractor::searchPathOrder()
-{
-    QFETCH(QStringList, first);
-    QFETCH(QStringList, second);
-    QFETCH(QString, sevenZip);
-    QFETCH(QString, rarTool);
-    TestEnvironment env;
-    const QString firstDir = env.makeDir(QStringLiteral("first"));
-    const QString secondDir = env.makeDir(QStringLiteral("second"));
-    env.setEnv("PATH", (firstDir + QLatin1Char(':') + secondDir).toLocal8Bit());
-    for (const QString &name : first) {
-        if (name.endsWith(QLatin1Char('/')))
-            env.makeDir(QStringLiteral("first/") + name);
-        else
-            writeTool(firstDir, name, "exit 0\n");
-    }
-    for (const QString &name : second)
-        writeTool(secondDir, name, "exit 0\n");
-
-    const QString app = env.makeDir(QStringLiteral("app"));
-    QCOMPARE(findSevenZip(app), sevenZip.isEmpty() ? QString() : env.root() + QLatin1Char('/') + sevenZip);
-    QCOMPARE(findRarTool(), rarTool.isEmpty() ? QString() : env.root() + QLatin1Char('/') + rarTool);
-}
-
-void TestExtractor::candidateFilesOfFolders()
-{
-    const QStringList folders = {QStringLiteral("  /opt/7-Zip/  "), QString(), QStringLiteral("   "),
-                                 QStringLiteral("/usr/lib/../7-Zip")};
-    const QStringList expected = {QStringLiteral("/opt/7-Zip/7z.exe"),  QStringLiteral("/opt/7-Zip/7zz.exe"),
-                                  QStringLiteral("/opt/7-Zip/7za.exe"), QStringLiteral("/usr/7-Zip/7z.exe"),
-                                  QStringLiteral("/usr/7-Zip/7zz.exe"), QStringLiteral("/usr/7-Zip/7za.exe")};
-    QCOMPARE(sevenZipCandidateFiles(folders), expected);
+    QCOMPARE(findSevenZip(env.makeDir(QStringLiteral("app"))), resolve(row.at(1)));
+    QCOMPARE(findRarTool(), resolve(row.at(2)));
 }
 
 void TestExtractor::powerShellCommand()
@@ -356,33 +173,9 @@ void TestExtractor::powerShellCommand()
              (QStringList{"-NoProfile", "-ExecutionPolicy", "Bypass", "-Command",
                           "Expand-Archive -LiteralPath '" + QDir::toNativeSeparators("/mods/Bob''s.zip") +
                               "' -DestinationPath '" + QDir::toNativeSeparators(destination) + "' -Force"}));
-}
-
-void TestExtractor::powerShellLiterals_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("literal");
-    QTest::newRow("plain") << "C:\\Mods\\a.zip"
-                           << "'C:\\Mods\\a.zip'";
-    QTest::newRow("empty") << ""
-                           << "''";
-    QTest::newRow("apostrophe") << "Bob's"
-                                << "'Bob''s'";
-    QTest::newRow("two apostrophes") << "''"
-                                     << "''''''";
-    QTest::newRow("typographic quote")
-        << QStringLiteral("Bob\u2019s") << QStringLiteral("'Bob\u2019\u2019s'");
-    QTest::newRow("low quote") << QStringLiteral("\u201Ax\u2018")
-                               << QStringLiteral("'\u201A\u201Ax\u2018\u2018'");
-    QTest::newRow("no expansion inside single quotes") << "$env:x `n"
-                                                       << "'$env:x `n'";
-}
-
-void TestExtractor::powerShellLiterals()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, literal);
-    QCOMPARE(powerShellLiteral(text), literal);
+    // PowerShell also ends a literal at typographic quotes, and must not expand anything inside it.
+    QCOMPARE(powerShellLiteral(QStringLiteral("Bob\u2019s $env:x `n")),
+             QStringLiteral("'Bob\u2019\u2019s $env:x `n'"));
 }
 
 void TestExtractor::recordedCommandLines_data()
@@ -425,16 +218,10 @@ void TestExtractor::realArchives_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("archiveName");
     QTest::addColumn<QString>("extractName"); // the file handed to the extractor
-    QTest::newRow("zip") << QStringList{"-tzip"} << "mod.zip"
-                         << "mod.zip";
-    QTest::newRow("7z") << QStringList{"-t7z"} << "mod.7z"
-                        << "mod.7z";
+    QTest::newRow("zip, quotes in the name") << QStringList{"-tzip"} << "Bob's Mod (v2).zip"
+                                             << "Bob's Mod (v2).zip";
     QTest::newRow("7z in volumes") << QStringList{"-t7z", "-v100k"} << "mod.7z"
                                    << "mod.7z.001";
-    QTest::newRow("zip in volumes") << QStringList{"-tzip", "-v100k"} << "mod.zip"
-                                    << "mod.zip.001";
-    QTest::newRow("blanks and quotes in the name") << QStringList{"-t7z"} << "Bob's Mod (v2).7z"
-                                                   << "Bob's Mod (v2).7z";
 }
 
 void TestExtractor::realArchives()
@@ -459,31 +246,12 @@ void TestExtractor::realArchives()
     QCOMPARE(treeOf(destination), tree);
 }
 
-void TestExtractor::emptyArchive()
-{
-    TestEnvironment env;
-    setConfiguredExtractor(realSevenZip());
-    // End-of-central-directory record only: a valid ZIP without entries.
-    const QString archive =
-        env.writeFile(QStringLiteral("empty.zip"), QByteArray("PK\x05\x06", 4) + QByteArray(18, 0));
-    const QString destination = env.makeDir(QStringLiteral("out"));
-    QString error;
-    QVERIFY2(extractArchive(archive, destination, false, &error), qPrintable(error));
-    QVERIFY(QDir(destination).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-}
-
 void TestExtractor::realFailures_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("outputMarker");
-    QTest::newRow("corrupt archive") << "corrupt"
-                                     << "Is not archive";
-    QTest::newRow("truncated 7z") << "truncated"
-                                  << "";
     QTest::newRow("last volume missing") << "volume"
                                          << "Unexpected end of archive";
-    QTest::newRow("missing archive") << "missing"
-                                     << "";
     // 7-Zip asks for the password on its input; with nobody answering, this must fail, not hang.
     QTest::newRow("encrypted") << "encrypted"
                                << "";
@@ -497,19 +265,12 @@ void TestExtractor::realFailures()
     setConfiguredExtractor(realSevenZip());
     const QString source = env.makeDir(QStringLiteral("source"));
     writeModTree(source);
-    const QString archives = env.makeDir(QStringLiteral("archives"));
-    QString archive = archives + QStringLiteral("/mod.7z");
-    if (kind == QLatin1String("corrupt")) {
-        writeTestFile(archive, "this is no archive at all");
-    } else if (kind == QLatin1String("truncated")) {
-        QVERIFY(makeArchive(source, archive, {}, {QStringLiteral("Cool Mod")}));
-        QFile file(archive);
-        QVERIFY(file.resize(file.size() / 2));
-    } else if (kind == QLatin1String("volume")) {
+    QString archive = env.makeDir(QStringLiteral("archives")) + QStringLiteral("/mod.7z");
+    if (kind == QLatin1String("volume")) {
         QVERIFY(makeArchive(source, archive, {QStringLiteral("-v100k")}, {QStringLiteral("Cool Mod")}));
         QVERIFY(QFile::remove(archive + QStringLiteral(".003")));
         archive += QStringLiteral(".001");
-    } else if (kind == QLatin1String("encrypted")) {
+    } else {
         QVERIFY(makeArchive(source, archive, {QStringLiteral("-pSecret"), QStringLiteral("-mhe=off")},
                             {QStringLiteral("Cool Mod")}));
     }
@@ -556,15 +317,11 @@ void TestExtractor::judgement_data()
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<bool>("tolerateCrc");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("exit 0") << QByteArray("exit 0\n") << false << true;
     QTest::newRow("exit 0 with CRC text") << QByteArray("echo 'CRC Failed' >&2\nexit 0\n") << false << true;
-    QTest::newRow("exit 1") << QByteArray("exit 1\n") << false << false;
     QTest::newRow("exit 1, tolerated, no CRC text")
         << QByteArray("echo 'Data Error' >&2\nexit 1\n") << true << false;
     QTest::newRow("CRC only, not tolerated")
         << QByteArray("echo 'ERROR: CRC Failed : a' >&2\nexit 2\n") << false << false;
-    QTest::newRow("CRC only, tolerated")
-        << QByteArray("echo 'ERROR: CRC Failed : a' >&2\nexit 2\n") << true << true;
     QTest::newRow("CRC on stdout, tolerated") << QByteArray("echo 'crc failed'\nexit 2\n") << true << true;
     QTest::newRow("CRC and wrong password")
         << QByteArray("echo 'CRC Failed' >&2\necho 'Wrong password'\nexit 2\n") << true << false;
@@ -589,44 +346,37 @@ void TestExtractor::errorText_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("timedOut");
-    QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("expected");
     const QString plain = QStringLiteral("Archiv konnte nicht entpackt werden.");
-    QTest::newRow("plain") << "/usr/bin/7zz" << false << 2 << "Is not archive\n"
-                           << plain + "\nProgramm: /usr/bin/7zz\nExit-Code: 2\n\nIs not archive\n";
     QTest::newRow("blank output left out")
-        << "/usr/bin/7zz" << false << 7 << " \n\t " << plain + "\nProgramm: /usr/bin/7zz\nExit-Code: 7";
+        << "/usr/bin/7zz" << false << " \n\t " << plain + "\nProgramm: /usr/bin/7zz\nExit-Code: 9";
     QTest::newRow("timed out")
-        << "/x/unrar" << true << 9 << ""
-        << plain + "\nProgramm: /x/unrar\nZeitüberschreitung beim Entpacken (120 Sekunden)."
-                   "\nExit-Code: 9";
-    QTest::newRow("no program") << "" << false << -1 << "" << plain + "\nExit-Code: -1";
+        << "/x/unrar" << true << ""
+        << plain + "\nProgramm: /x/unrar\nZeitüberschreitung beim Entpacken (120 Sekunden).\nExit-Code: 9";
     QTest::newRow("missing volume, any case")
-        << "7z" << false << 2 << "ERROR: Missing VOLUME : a.part2.rar"
-        << multiVolumeText + "\nProgramm: 7z\nExit-Code: 2\n\nERROR: Missing VOLUME : a.part2.rar";
-    QTest::newRow("placeholder in program")
-        << "/opt/%1/%2/7z" << false << 1 << "" << plain + "\nProgramm: /opt/%1/%2/7z\nExit-Code: 1";
-    const QString longOutput = QString(3499, QLatin1Char('a')) + QStringLiteral("bcd");
-    QTest::newRow("output cut at 3500") << "7z" << false << 2 << longOutput
-                                        << plain + "\nProgramm: 7z\nExit-Code: 2\n\n" + longOutput.left(3500);
+        << "7z" << false << "ERROR: Missing VOLUME : a.part2.rar"
+        << "Das mehrteilige Archiv ist unvollständig. Mindestens ein weiterer Archivteil fehlt.\n\nBei "
+           "gesplitteten Archiven müssen alle Teile (z. B. .part1.rar, .part2.rar, …) im selben Ordner "
+           "vorhanden "
+           "sein. Bei Repository-Installationen müssen alle Teile vom Repository bereitgestellt werden."
+           "\nProgramm: 7z\nExit-Code: 9\n\nERROR: Missing VOLUME : a.part2.rar";
     const QString surrogateAtCut = QString(3499, QLatin1Char('a')) + QStringLiteral("\U0001F600tail");
-    QTest::newRow("no half character at the cut")
-        << "7z" << false << 2 << surrogateAtCut
-        << plain + "\nProgramm: 7z\nExit-Code: 2\n\n" + surrogateAtCut.left(3499);
+    QTest::newRow("output cut at 3500, no half character")
+        << "7z" << false << surrogateAtCut
+        << plain + "\nProgramm: 7z\nExit-Code: 9\n\n" + surrogateAtCut.left(3499);
 }
 
 void TestExtractor::errorText()
 {
     QFETCH(QString, program);
     QFETCH(bool, timedOut);
-    QFETCH(int, exitCode);
     QFETCH(QString, output);
     QFETCH(QString, expected);
     ExternalToolRun run;
     run.started = true;
     run.timedOut = timedOut;
-    run.exitCode = exitCode;
+    run.exitCode = 9;
     run.output = output;
     QCOMPARE(extractionErrorText(program, run), expected);
 }
@@ -668,66 +418,24 @@ void TestExtractor::toolThatCannotStart()
                         QStringLiteral("\nExit-Code: -1"));
 }
 
-void TestExtractor::missingExtractor_data()
-{
-    QTest::addColumn<QString>("archiveName");
-    QTest::addColumn<bool>("powerShell");
-#ifdef Q_OS_WIN
-    const bool windows = true;
-#else
-    const bool windows = false;
-#endif
-    QTest::newRow("zip") << "mod.zip" << windows;
-    QTest::newRow("zip, upper case") << "MOD.ZIP" << windows;
-    QTest::newRow("7z") << "mod.7z" << false;
-    QTest::newRow("zip volume") << "mod.zip.001" << false;
-}
-
 void TestExtractor::missingExtractor()
 {
-    QFETCH(QString, archiveName);
-    QFETCH(bool, powerShell);
     TestEnvironment env;
     env.setEnv("PATH", env.makeDir(QStringLiteral("emptybin")).toLocal8Bit());
-    const QString archive = env.writeFile(archiveName, "x");
+    const QString archive = env.writeFile(QStringLiteral("mod.7z"), "x");
     const QString destination = env.makeDir(QStringLiteral("out"));
-
-    const ExtractorCommand command = chooseExtractorCommand(archive, destination);
-    QCOMPARE(command.program, powerShell ? QStringLiteral("powershell.exe") : QString());
-    if (powerShell)
-        return;
+    QVERIFY(chooseExtractorCommand(archive, destination).program.isEmpty());
     QString error;
     QVERIFY(!extractArchive(archive, destination, false, &error));
     QCOMPARE(error, missingToolText);
-}
 
-void TestExtractor::englishTexts()
-{
-    TestEnvironment env;
     AppTranslator english(QStringLiteral("en"));
     QCoreApplication::installTranslator(&english);
-    ExternalToolRun run;
-    run.started = true;
-    run.timedOut = true;
-    run.exitCode = 9;
-    run.output = QStringLiteral("out");
-    const QString text = extractionErrorText(QStringLiteral("/usr/bin/7zz"), run);
-
-    env.setEnv("PATH", env.makeDir(QStringLiteral("emptybin")).toLocal8Bit());
-    QString missing;
-    extractArchive(env.writeFile(QStringLiteral("a.7z"), "x"), env.makeDir(QStringLiteral("out")), false,
-                   &missing);
-    run.output = QStringLiteral("Missing volume");
-    const QString multiVolume = extractionErrorText(QString(), run);
+    extractArchive(archive, destination, false, &error);
     QCoreApplication::removeTranslator(&english);
-
-    QCOMPARE(text,
-             QStringLiteral("Archive could not be extracted.\nProgram: /usr/bin/7zz\nExtraction timed out "
-                            "(120 seconds).\nExit code: 9\n\nout"));
-    QCOMPARE(missing, QStringLiteral("The bundled 7-Zip is missing from this Mod Manager installation and no "
-                                     "alternative extractor was found.\n\nPlease reinstall the Mod Manager "
-                                     "completely or select an alternative extractor in Settings."));
-    QVERIFY(multiVolume.startsWith(QStringLiteral("The multi-part archive is incomplete.")));
+    QCOMPARE(error, QStringLiteral("The bundled 7-Zip is missing from this Mod Manager installation and no "
+                                   "alternative extractor was found.\n\nPlease reinstall the Mod Manager "
+                                   "completely or select an alternative extractor in Settings."));
 }
 
 QTEST_GUILESS_MAIN(TestExtractor)

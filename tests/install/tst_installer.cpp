@@ -2,7 +2,6 @@
 #include "installfixtures.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 // From the archive to the installed folder: volumes, mod root and name, archives that must install nothing.
 class TestInstaller : public QObject
@@ -25,8 +24,6 @@ private slots:
 
     void modNames_data();
     void modNames();
-    void firstVolume_data();
-    void firstVolume();
     void modRootAndName_data();
     void modRootAndName();
     void multiVolumeArchive_data();
@@ -34,10 +31,8 @@ private slots:
     void archivesThatInstallNothing_data();
     void archivesThatInstallNothing();
     void traversalEntriesStayInside();
-    void linkInsideArchiveIsCopiedAsFile();
     void untrustedTreeIsRefused_data();
     void untrustedTreeIsRefused();
-    void modsFolderQuestion();
     void replaceTargetWithoutParent();
     void englishTexts();
 
@@ -49,26 +44,14 @@ void TestInstaller::modNames_data()
 {
     QTest::addColumn<QString>("archive");
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "C:/dl/Cool Mod.zip"
-                           << "Cool Mod";
     QTest::newRow("dots in the name") << "My.Mod.v2.7z"
                                       << "My.Mod.v2";
-    QTest::newRow("first rar part") << "Pack.part1.rar"
-                                    << "Pack";
     QTest::newRow("first rar part, padded") << "Pack.PART001.rar"
                                             << "Pack";
-    QTest::newRow("part1 of a zip") << "Pack.part1.zip"
-                                    << "Pack";
-    QTest::newRow("numbered 7z") << "Pack.7z.001"
-                                 << "Pack";
     QTest::newRow("numbered zip") << "pack.zip.001"
                                   << "pack";
-    QTest::newRow("only dots") << "...zip"
-                               << "manual_mod";
     QTest::newRow("blank") << " .zip"
                            << "manual_mod";
-    QTest::newRow("no suffix") << "mymod"
-                               << "mymod";
 }
 
 void TestInstaller::modNames()
@@ -78,47 +61,6 @@ void TestInstaller::modNames()
     QCOMPARE(safeModFolderName(archiveModName(archive)), name);
     QCOMPARE(backupFolderName(QStringLiteral("Mod%2"), 1700000000123),
              QStringLiteral(".fx3mm_backup_Mod%2_1700000000123"));
-}
-
-void TestInstaller::firstVolume_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("rar part 2") << QStringList{"pack.part1.rar", "pack.part2.rar"} << "pack.part2.rar"
-                                << "pack.part1.rar";
-    QTest::newRow("other letter case") << QStringList{"pack.part1.rar", "Pack.PART3.RAR"} << "Pack.PART3.RAR"
-                                       << "pack.part1.rar";
-    QTest::newRow("first part missing")
-        << QStringList{"pack.part2.rar", "other.part1.rar"} << "pack.part2.rar"
-        << "";
-    QTest::newRow("old-style rar") << QStringList{"mod.rar", "mod.r00", "mod.r01"} << "mod.r01"
-                                   << "mod.rar";
-    QTest::newRow("numbered 7z") << QStringList{"pack.7z.001", "pack.7z.002"} << "pack.7z.002"
-                                 << "pack.7z.001";
-    QTest::newRow("first is chosen") << QStringList{"pack.7z.001"} << "pack.7z.001"
-                                     << "pack.7z.001";
-    QTest::newRow("plain archive") << QStringList{"mod.zip"} << "mod.zip"
-                                   << "mod.zip";
-    QTest::newRow("a folder is no volume")
-        << QStringList{"pack.part1.rar/", "pack.part2.rar"} << "pack.part2.rar"
-        << "";
-}
-
-void TestInstaller::firstVolume()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, chosen);
-    QFETCH(QString, expected);
-    const QString folder = m_box->env.makeDir(QStringLiteral("volumes"));
-    for (const QString &file : files) {
-        if (file.endsWith(QLatin1Char('/')))
-            QDir().mkpath(folder + QLatin1Char('/') + file);
-        else
-            writeTestFile(folder + QLatin1Char('/') + file, "x");
-    }
-    QCOMPARE(firstArchiveVolume(folder + QLatin1Char('/') + chosen),
-             expected.isEmpty() ? QString() : folder + QLatin1Char('/') + expected);
 }
 
 void TestInstaller::modRootAndName_data()
@@ -131,10 +73,6 @@ void TestInstaller::modRootAndName_data()
     const Tree mod = {{QStringLiteral("mod.lua"), "lua"}, {QStringLiteral("res/a.txt"), "a"}};
     QTest::newRow("single folder, any name")
         << "download-123.zip" << below(QStringLiteral("MyMod/"), mod) << "MyMod" << mod;
-    QTest::newRow("single folder without mod files")
-        << "x.7z" << Tree{{QStringLiteral("Outer/Inner/mod.lua"), "lua"}} << "Outer"
-        << Tree{{QStringLiteral("Inner/mod.lua"), "lua"}};
-    QTest::newRow("mod files at the top") << "Top Mod.7z" << mod << "Top Mod" << mod;
     QTest::newRow("readme beside the mod folder")
         << "bundle.zip"
         << merged(below(QStringLiteral("Cool_1/"), mod), Tree{{QStringLiteral("readme.txt"), "read me"}})
@@ -145,7 +83,6 @@ void TestInstaller::modRootAndName_data()
     QTest::newRow("no mod folder: everything, named after the archive")
         << "Pack.part1.zip" << Tree{{QStringLiteral("one/x.txt"), "x"}, {QStringLiteral("two/y.txt"), "y"}}
         << "Pack" << Tree{{QStringLiteral("one/x.txt"), "x"}, {QStringLiteral("two/y.txt"), "y"}};
-    QTest::newRow("archive name of dots only") << "...zip" << mod << "manual_mod" << mod;
 }
 
 void TestInstaller::modRootAndName()
@@ -175,7 +112,6 @@ void TestInstaller::multiVolumeArchive_data()
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<bool>("removeFirst");
     QTest::newRow("second volume chosen") << "pack.7z.002" << false;
-    QTest::newRow("first volume chosen") << "pack.7z.001" << false;
     QTest::newRow("first volume missing") << "pack.7z.002" << true;
 }
 
@@ -213,12 +149,8 @@ void TestInstaller::archivesThatInstallNothing_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("errorStart");
-    QTest::newRow("empty zip") << "empty"
-                               << "Das Archiv ist leer.";
     QTest::newRow("corrupt 7z") << "corrupt"
                                 << "Archiv konnte nicht entpackt werden.\nProgramm: ";
-    QTest::newRow("missing file") << "missing"
-                                  << "Archiv konnte nicht entpackt werden.\nProgramm: ";
     QTest::newRow("link leading out of the archive (7-Zip refuses it)")
         << "dangerous link"
         << "Archiv konnte nicht entpackt werden.";
@@ -234,14 +166,10 @@ void TestInstaller::archivesThatInstallNothing()
     // An installed version that must survive every one of these.
     writeTree(m_box->mods + QStringLiteral("/Mod"), oldVersion);
     const QString downloads = m_box->env.makeDir(QStringLiteral("downloads"));
-    QString path = downloads + QStringLiteral("/Mod.7z");
-    if (kind == QLatin1String("empty")) {
-        // End-of-central-directory record only: a valid ZIP without entries.
-        path = downloads + QStringLiteral("/Mod.zip");
-        writeTestFile(path, QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
-    } else if (kind == QLatin1String("corrupt")) {
+    const QString path = downloads + QStringLiteral("/Mod.7z");
+    if (kind == QLatin1String("corrupt")) {
         writeTestFile(path, QByteArray("7z\xBC\xAF\x27\x1C", 6) + noise(2000));
-    } else if (kind == QLatin1String("dangerous link") || kind == QLatin1String("absolute link")) {
+    } else {
         const QString source = m_box->env.makeDir(QStringLiteral("linksrc"));
         writeTestFile(source + QStringLiteral("/Mod/mod.lua"), "lua");
         const QString linkTarget = kind == QLatin1String("absolute link")
@@ -305,23 +233,6 @@ void TestInstaller::traversalEntriesStayInside()
         QVERIFY(treeOf(m_box->mods).isEmpty());
 }
 
-void TestInstaller::linkInsideArchiveIsCopiedAsFile()
-{
-    const QString source = m_box->env.makeDir(QStringLiteral("linksrc"));
-    writeTestFile(source + QStringLiteral("/Mod/mod.lua"), "lua");
-    QVERIFY(QFile::link(QStringLiteral("mod.lua"), source + QStringLiteral("/Mod/alias.lua")));
-    const QString path = m_box->env.makeDir(QStringLiteral("downloads")) + QStringLiteral("/Mod.7z");
-    QVERIFY(packFolder(source, path, {QStringLiteral("-snl")}));
-
-    PlayerAnswers answers;
-    InstallResult result;
-    QString error;
-    QVERIFY2(installFromArchive(path, {}, answers.prompts(), &result, &error), qPrintable(error));
-    QCOMPARE(treeOf(m_box->mods),
-             (Tree{{QStringLiteral("Mod/mod.lua"), "lua"}, {QStringLiteral("Mod/alias.lua"), "lua"}}));
-    QVERIFY(!QFileInfo(m_box->mods + QStringLiteral("/Mod/alias.lua")).isSymbolicLink());
-}
-
 // Extractors other than 7-Zip may honour links and ".." entries; a stand-in tool plays such an extractor.
 void TestInstaller::untrustedTreeIsRefused_data()
 {
@@ -329,8 +240,6 @@ void TestInstaller::untrustedTreeIsRefused_data()
     QTest::addColumn<QString>("entry");
     QTest::newRow("link to a system folder")
         << QByteArray("/bin/ln -s /etc \"$dest/Mod/res/etc\"\n") << "Mod/res/etc";
-    QTest::newRow("link to the mods folder")
-        << QByteArray("/bin/ln -s \"$MODS\" \"$dest/Mod/res/mods\"\n") << "Mod/res/mods";
     QTest::newRow("entry written beside the folder")
         << QByteArray("echo evil > \"$dest/../escaped.txt\"\n") << "../escaped.txt";
 }
@@ -347,7 +256,6 @@ void TestInstaller::untrustedTreeIsRefused()
                             action);
     QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QSettings().setValue(QStringLiteral("tools/7zip"), tool);
-    m_box->env.setEnv("MODS", m_box->mods.toLocal8Bit());
     writeTree(m_box->mods + QStringLiteral("/Mod"), oldVersion);
     const QString path = m_box->env.writeFile(QStringLiteral("downloads/Mod.7z"), "stand-in");
 
@@ -370,30 +278,6 @@ void TestInstaller::untrustedTreeIsRefused()
     QCOMPARE(answers.reports, 0);
 }
 
-void TestInstaller::modsFolderQuestion()
-{
-    QSettings().remove(QStringLiteral("paths/usermods"));
-    const QString path = m_box->archive(QStringLiteral("Mod.zip"), {{QStringLiteral("Mod/mod.lua"), "lua"}});
-
-    PlayerAnswers declining;
-    QString error;
-    QVERIFY(!installFromArchive(path, {}, declining.prompts(), nullptr, &error));
-    QCOMPARE(error, QStringLiteral("Kein Zielordner ausgewählt."));
-    QCOMPARE(declining.questions, QStringList{QStringLiteral("Zielordner für Mods auswählen @ ")});
-
-    // A stored folder that no longer exists is offered as the start of the choice.
-    const QString gone = m_box->env.root() + QStringLiteral("/gone");
-    QSettings().setValue(QStringLiteral("paths/usermods"), gone);
-    PlayerAnswers choosing;
-    const QString chosen = m_box->env.makeDir(QStringLiteral("chosen"));
-    choosing.chosenFolder = QDir::toNativeSeparators(chosen + QStringLiteral("/sub/..")) + QLatin1Char(' ');
-    InstallResult result;
-    QVERIFY2(installFromArchive(path, {}, choosing.prompts(), &result, &error), qPrintable(error));
-    QCOMPARE(choosing.questions, QStringList{QStringLiteral("Zielordner für Mods auswählen @ ") + gone});
-    QCOMPARE(result.installedPath, chosen + QStringLiteral("/Mod"));
-    QCOMPARE(QSettings().value(QStringLiteral("paths/usermods")).toString(), chosen);
-}
-
 void TestInstaller::replaceTargetWithoutParent()
 {
     const QString path = m_box->archive(QStringLiteral("Mod.zip"), {{QStringLiteral("Mod/mod.lua"), "lua"}});
@@ -412,6 +296,7 @@ void TestInstaller::replaceTargetWithoutParent()
     QVERIFY(!QFileInfo::exists(m_box->env.root() + QStringLiteral("/unplugged")));
 }
 
+// The cancel must still be recognised as one when its text is shown in English.
 void TestInstaller::englishTexts()
 {
     AppTranslator english(QStringLiteral("en"));
@@ -421,9 +306,6 @@ void TestInstaller::englishTexts()
     PlayerAnswers answers;
     QString cancelled;
     const bool ok = installFromArchive(path, {}, answers.prompts(), nullptr, &cancelled);
-    QSettings().remove(QStringLiteral("paths/usermods"));
-    QString noFolder;
-    installFromArchive(path, {}, answers.prompts(), nullptr, &noFolder);
     const bool recognised = isInstallCancelled(cancelled);
     QCoreApplication::removeTranslator(&english);
 
@@ -432,48 +314,6 @@ void TestInstaller::englishTexts()
     QVERIFY(recognised);
     QVERIFY(isInstallCancelled(cancelText));
     QVERIFY(!isInstallCancelled(QStringLiteral("Update abgebrochen.")));
-    QCOMPARE(
-        answers.questions,
-        (QStringList{QStringLiteral("Mod already installed: The mod 'Mod' is already installed.\n\nUpdate/"
-                                    "overwrite the existing files?"),
-                     QStringLiteral("Select destination folder for mods @ ")}));
-    QCOMPARE(noFolder, QStringLiteral("No destination folder selected."));
-
-    // Every message of the pipeline that has an English text must find it in the table.
-    const QStringList germanTexts = {
-        QStringLiteral("Temporärer Entpackordner konnte nicht erstellt werden."),
-        QStringLiteral("Das Archiv ist leer."),
-        QStringLiteral(
-            "Der vorhandene Mod-Ordner konnte für das saubere Update nicht gesichert werden:\n%1\n\n%2"
-            "\n\nDie bestehende Installation wurde nicht verändert."),
-        QStringLiteral("\n\nDie vorherige Mod-Version wurde wiederhergestellt."),
-        QStringLiteral("Quellordner existiert nicht: %1"),
-        QStringLiteral("Zielordner konnte nicht erstellt werden: %1"),
-        QStringLiteral("Ordner konnte nicht erstellt werden: %1"),
-        QStringLiteral(
-            "Datei konnte nach mehreren Versuchen nicht ersetzt werden:\n%1\n\nWindows meldet: %2\n\n"
-            "Bitte prüfe Schreibrechte bzw. Schreibschutz und ob Virenscanner, "
-            "Synchronisationssoftware oder ein anderer Prozess auf die Datei zugreift."),
-        QStringLiteral("Unbekannter Dateifehler"),
-        QStringLiteral(
-            "Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\nWindows meldet: %2"),
-        QStringLiteral("Der Modordner konnte nicht gelöscht werden."),
-        QStringLiteral(
-            "Das Archiv enthält unsichere Einträge, die aus dem Mod-Ordner herausführen (z. B. "
-            "symbolische Links oder Pfade mit \"..\"). Aus Sicherheitsgründen wurde nichts installiert."
-            "\n\nBetroffener Eintrag: %1"),
-        QStringLiteral("Symbolischer Link zeigt aus dem Quellordner heraus: %1"),
-        QStringLiteral("Der Ordner der zu ersetzenden Mod existiert nicht mehr:\n%1"),
-        QStringLiteral(
-            "Das Update wurde installiert, aber die Sicherung der alten Version konnte nicht "
-            "vollständig entfernt werden. Bitte lösche den verbliebenen Sicherungsordner von Hand, "
-            "damit die Mod nicht doppelt geladen wird:\n%1\n\n%2"),
-    };
-    QHash<QString, QString> table;
-    for (const auto &row : englishTableRows())
-        table.insert(row.first, row.second);
-    for (const QString &german : germanTexts)
-        QVERIFY2(!table.value(german).isEmpty() && table.value(german) != german, qPrintable(german));
 }
 
 QTEST_GUILESS_MAIN(TestInstaller)

@@ -4,7 +4,6 @@
 #include "testsupport.h"
 
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(CatalogInstallState)
@@ -16,18 +15,11 @@ class ModMatchingTest : public QObject
     Q_OBJECT
 
 private slots:
-    void normalizeModKeyKeepsOnlyLettersAndDigits_data();
-    void normalizeModKeyKeepsOnlyLettersAndDigits();
-    void normalizeModKeyAgreesWithThePattern();
-    void aliasKeysFromTheArchiveName_data();
-    void aliasKeysFromTheArchiveName();
-    void aliasKeysAgreeWithThePatterns();
+    void keysFromNamesAndArchiveNames();
     void matchingRule_data();
     void matchingRule();
     void findCatalogIndexPrefersTheModsOwnRepository();
-    void linkingTakesOriginNameAndVersion_data();
     void linkingTakesOriginNameAndVersion();
-    void linkingLeavesModIoCopiesAlone();
     void duplicateInstallations();
     void installStatus_data();
     void installStatus();
@@ -48,7 +40,6 @@ RepoMod entry(const QString &id, const QString &name, const QString &fileName = 
     mod.name = name;
     mod.fileName = fileName;
     mod.repositoryJsonUrl = repositoryUrl;
-    mod.repositoryName = repositoryUrl == repoA ? QStringLiteral("Trackhaven") : QStringLiteral("Extern");
     return mod;
 }
 
@@ -74,110 +65,24 @@ LocalMod modIoCopy(const QString &modioId, const QString &name)
 
 } // namespace
 
-void ModMatchingTest::normalizeModKeyKeepsOnlyLettersAndDigits_data()
+void ModMatchingTest::keysFromNamesAndArchiveNames()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("blanks and dots") << "My Mod 1.2"
-                                     << "mymod12";
-    QTest::newRow("separators") << " my_mod-1_2 "
-                                << "mymod12";
-    QTest::newRow("german letters stay") << "Größe ÄÖÜ Straße"
-                                         << "größeäöüstraße";
-    QTest::newRow("other letters go") << "Café Ørsted Łódź"
-                                      << "cafrstedd";
-    QTest::newRow("symbols only") << "--- ___ !!!"
-                                  << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("emoji and surrogates") << "Lok🚂Zug"
-                                          << "lokzug";
-}
+    QCOMPARE(normalizeModKey(" my_mod-1.2 "), QStringLiteral("mymod12"));
+    QCOMPARE(normalizeModKey("Größe ÄÖÜ Straße"), QStringLiteral("größeäöüstraße"));
+    QCOMPARE(normalizeModKey("Café Ørsted Łódź"), QStringLiteral("cafrstedd"));
+    QCOMPARE(normalizeModKey("Lok🚂Zug"), QStringLiteral("lokzug"));
+    QCOMPARE(normalizeModKey("--- ___ !!!"), QString());
 
-void ModMatchingTest::normalizeModKeyKeepsOnlyLettersAndDigits()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, key);
-    QCOMPARE(normalizeModKey(text), key);
-}
-
-void ModMatchingTest::normalizeModKeyAgreesWithThePattern()
-{
-    const QRegularExpression outside(QStringLiteral("[^a-z0-9äöüß]+"));
-    // Whole code points, so the texts stay valid UTF-16.
-    const QStringList alphabet = {"a", "Z", "0", "9",  " ",      "_", "-",  ".", "ä", "Ä",
-                                  "ö", "Ö", "ü", "Ü",  "ß",      "ẞ", "é",  "É", "İ", "ı",
-                                  "Σ", "σ", "🚂", "\t", "\u00a0", "/", "\\", "'"};
-    QRandomGenerator random(4711);
-    for (int round = 0; round < 5000; ++round) {
-        QString text;
-        const int length = random.bounded(0, 24);
-        for (int i = 0; i < length; ++i)
-            text.append(alphabet.at(random.bounded(int(alphabet.size()))));
-        const QString expected = text.toLower().trimmed().remove(outside);
-        QCOMPARE(normalizeModKey(text), expected);
-    }
-}
-
-void ModMatchingTest::aliasKeysFromTheArchiveName_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QStringList>("keys");
-    QTest::newRow("version at the end") << "My-Mod-1.2.zip" << QStringList{"mymod12", "mymod1", "mymod"};
-    QTest::newRow("no version") << "Signals.7z" << QStringList{"signals"};
-    QTest::newRow("v-version with underscore") << "BR01_v2.rar" << QStringList{"br01v2", "br01"};
-    QTest::newRow("trailing number only") << "Pack.2.zip" << QStringList{"pack2", "pack"};
-    QTest::newRow("nothing but a version") << "1.0.zip" << QStringList{"10", "1"};
-    QTest::newRow("no extension") << "  Plain_Name  " << QStringList{"plainname"};
-    QTest::newRow("only an extension") << ".zip" << QStringList{"zip"};
-    QTest::newRow("volume name") << "Lok-2.0.part1.rar" << QStringList{"lok20part1"};
-    QTest::newRow("empty") << "   " << QStringList{};
-}
-
-void ModMatchingTest::aliasKeysFromTheArchiveName()
-{
-    QFETCH(QString, fileName);
-    QFETCH(QStringList, keys);
-    QCOMPARE(catalogAliasKeys(entry("1", "x", fileName)), keys);
-}
-
-// The archive-name rule written with the patterns themselves, to check the hand-written reading against.
-static QStringList aliasKeysByPattern(const QString &fileName)
-{
-    const QString trimmed = fileName.trimmed();
-    if (trimmed.isEmpty())
-        return {};
-    const qsizetype dot = trimmed.lastIndexOf('.');
-    QString base = dot >= 0 ? trimmed.left(dot) : trimmed;
-    if (base.isEmpty())
-        base = trimmed;
-    QStringList keys = {normalizeModKey(base)};
-    QString withoutNumber = base;
-    withoutNumber.remove(QRegularExpression(QStringLiteral(R"(\.\d+$)")));
-    if (withoutNumber != base)
-        keys.append(normalizeModKey(withoutNumber));
-    QString withoutVersion = withoutNumber;
-    withoutVersion.remove(QRegularExpression(QStringLiteral(R"((?:[._-]v?\d+(?:[._-]\d+)*)$)"),
-                                             QRegularExpression::CaseInsensitiveOption));
-    if (!withoutVersion.isEmpty() && withoutVersion != base)
-        keys.append(normalizeModKey(withoutVersion));
-    keys.removeAll(QString());
-    keys.removeDuplicates();
-    return keys;
-}
-
-void ModMatchingTest::aliasKeysAgreeWithThePatterns()
-{
-    const QStringList pieces = {"Mod", "lok", "v",  "V",  "1",    "2",   "10",     "007", ".", "_",   "-",
-                                " ",   "x",   "..", "-v", ".zip", ".7z", ".part1", "ä",   "٣", "v1.2"};
-    QRandomGenerator random(815);
-    for (int round = 0; round < 20000; ++round) {
-        QString name;
-        const int count = random.bounded(0, 8);
-        for (int i = 0; i < count; ++i)
-            name.append(pieces.at(random.bounded(int(pieces.size()))));
-        QCOMPARE(catalogAliasKeys(entry("1", "x", name)), aliasKeysByPattern(name));
-    }
+    const QList<QPair<QString, QStringList>> aliases = {
+        {"My-Mod-1.2.zip", {"mymod12", "mymod1", "mymod"}},
+        {"BR01_v2.rar", {"br01v2", "br01"}},
+        {"1.0.zip", {"10", "1"}},
+        {".zip", {"zip"}},
+        {"Lok-2.0.part1.rar", {"lok20part1"}},
+        {"   ", {}},
+    };
+    for (const auto &[fileName, keys] : aliases)
+        QCOMPARE(catalogAliasKeys(entry("1", "x", fileName)), keys);
 }
 
 void ModMatchingTest::matchingRule_data()
@@ -193,42 +98,24 @@ void ModMatchingTest::matchingRule_data()
     QTest::newRow("entry id from another repository") << installed << entry("8094", "Other") << false;
     QTest::newRow("entry id, repository spelled differently")
         << installed << entry("8094", "Other", QString(), repoB.toUpper()) << true;
-    QTest::newRow("entry id, entry without repository url")
-        << installed << entry("8094", "Other", QString(), "") << true;
-    QTest::newRow("entry id from another repository, name still matches")
-        << installed << entry("8094", "Something-Else") << true;
 
     LocalMod fromModIo = local("whatever", "Something Else");
     fromModIo.modioId = QStringLiteral("2750123");
     RepoMod withModIo = entry("1", "Other");
     withModIo.modioId = QStringLiteral(" 2750123 ");
     QTest::newRow("mod.io id") << fromModIo << withModIo << true;
-    withModIo.modioId = QStringLiteral("2750124");
-    QTest::newRow("different mod.io id") << fromModIo << withModIo << false;
     QTest::newRow("empty ids never match") << local("a", "b") << entry("", "") << false;
 
-    QTest::newRow("folder against entry id") << local("8094") << entry("8094", "Other") << true;
     QTest::newRow("name against entry name")
         << local("x", "Big Steam Loco") << entry("1", "big_steam-loco") << true;
-    QTest::newRow("folder against entry name")
-        << local("BigSteamLoco", "Other") << entry("1", "Big Steam Loco") << true;
-    QTest::newRow("folder with version against archive name")
-        << local("my_mod_1_2") << entry("1", "Other", "My-Mod-1.2.zip") << true;
     QTest::newRow("folder without version against archive name")
         << local("mymod") << entry("1", "Other", "My-Mod-1.2.zip") << true;
-    QTest::newRow("name against archive alias")
-        << local("folder", "My Mod") << entry("1", "Other", "My-Mod-1.2.zip") << true;
     QTest::newRow("long folder key begins with the alias")
         << local("freightwagons_extra") << entry("1", "Other", "FreightWagons-2.0.zip") << true;
-    QTest::newRow("long alias begins with the folder key")
-        << local("freightwag") << entry("1", "Other", "FreightWagons-2.0.zip") << true;
     QTest::newRow("prefix of a short folder key does not count")
         << local("freight") << entry("1", "Other", "FreightWagons-2.0.zip") << false;
-    QTest::newRow("prefix of a short alias does not count")
-        << local("signalsextended") << entry("1", "Other", "Signals-1.0.zip") << false;
     QTest::newRow("prefix rule is for the folder, not the name")
         << local("x", "freightwagons_extra") << entry("1", "Other", "FreightWagons-2.0.zip") << false;
-    QTest::newRow("no relation") << local("tram_pack") << entry("2", "Bus Pack", "Bus-Pack.zip") << false;
 }
 
 void ModMatchingTest::matchingRule()
@@ -256,92 +143,40 @@ void ModMatchingTest::findCatalogIndexPrefersTheModsOwnRepository()
     QCOMPARE(findCatalogIndex(mod, catalog), 0);
     QCOMPARE(CatalogMatchIndex(catalog).findCatalogIndex(mod), 0);
     QCOMPARE(findCatalogIndex(local("unrelated"), catalog), -1);
-    QCOMPARE(findCatalogIndex(mod, {}), -1);
-}
-
-void ModMatchingTest::linkingTakesOriginNameAndVersion_data()
-{
-    QTest::addColumn<QString>("filesVersion");
-    QTest::addColumn<QString>("markerVersion");
-    QTest::addColumn<QString>("catalogVersion");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<bool>("fromMarker");
-
-    // The marker recorded 1.1; files and catalog moved on to 1.2: the catalog's spelling is shown.
-    QTest::newRow("files at the catalog version") << "1.2"
-                                                  << "1.1"
-                                                  << "1.2"
-                                                  << "1.2" << true;
-    QTest::newRow("files newer than the catalog") << "1.3"
-                                                  << "1.1"
-                                                  << "1.2"
-                                                  << "1.3" << false;
-    // Equal as versions compare: the files are at the catalog's release, shown in the catalog's spelling.
-    QTest::newRow("files equal but spelled differently") << "1.2.0"
-                                                         << "1.1"
-                                                         << "1.2"
-                                                         << "1.2" << true;
-    QTest::newRow("files older than the catalog") << "1.1.5"
-                                                  << "1.1"
-                                                  << "1.2"
-                                                  << "1.1" << true;
-    QTest::newRow("marker already agrees with the files") << "1.2"
-                                                          << "1.2"
-                                                          << "1.2"
-                                                          << "1.2" << true;
-    QTest::newRow("files without a version") << ""
-                                             << "1.1"
-                                             << "1.2"
-                                             << "1.1" << true;
-    QTest::newRow("catalog without a version") << "1.3"
-                                               << "1.1"
-                                               << ""
-                                               << "1.1" << true;
 }
 
 void ModMatchingTest::linkingTakesOriginNameAndVersion()
 {
-    QFETCH(QString, filesVersion);
-    QFETCH(QString, markerVersion);
-    QFETCH(QString, catalogVersion);
-    QFETCH(QString, version);
-    QFETCH(bool, fromMarker);
-
-    RepoMod catalogEntry = entry("8094", "P 2 Dampflok", "P2.zip", repoB);
-    catalogEntry.version = catalogVersion;
-    catalogEntry.previewUrl = QStringLiteral("  https://img.invalid/p2.png ");
-    LocalMod mod = local("p2");
-    mod.filesVersion = filesVersion;
-    mod.markerVersion = markerVersion;
-    mod.version = markerVersion;
-    mod.versionFromMarker = true;
-    mod.repositoryName = QStringLiteral("Kept");
-    QList<LocalMod> mods = {mod, local("unrelated")};
-    linkLocalModsToCatalog(mods, {entry("1", "Other"), catalogEntry});
-
-    QCOMPARE(mods[0].repoEntryId, QStringLiteral("8094"));
-    QCOMPARE(mods[0].repositoryName, QStringLiteral("Kept"));
-    QCOMPARE(mods[0].repositoryUrl, repoB);
-    QCOMPARE(mods[0].name, QStringLiteral("P 2 Dampflok"));
-    QCOMPARE(mods[0].previewUrl, QStringLiteral("https://img.invalid/p2.png"));
-    QCOMPARE(mods[0].version, version);
-    QCOMPARE(mods[0].versionFromMarker, fromMarker);
-    QVERIFY(mods[1].repoEntryId.isEmpty());
-    QCOMPARE(mods[1].name, QStringLiteral("unrelated"));
-}
-
-void ModMatchingTest::linkingLeavesModIoCopiesAlone()
-{
-    const RepoMod catalogEntry = entry("8094", "Signals", "Signals.zip");
-    QList<LocalMod> mods = {modIoCopy("2750123", "Signals")};
-    const QList<LocalMod> before = mods;
-    linkLocalModsToCatalog(mods, {catalogEntry});
-    QCOMPARE(mods[0].repoEntryId, before[0].repoEntryId);
-    QCOMPARE(mods[0].repositoryUrl, before[0].repositoryUrl);
-    // Nothing happens without a catalog either.
-    QList<LocalMod> plain = {local("signals")};
-    linkLocalModsToCatalog(plain, {});
-    QVERIFY(plain[0].repoEntryId.isEmpty());
+    struct Row
+    {
+        const char *filesVersion, *catalogVersion, *version;
+        bool fromMarker;
+    };
+    // The marker recorded 1.1; the catalog's spelling is shown once the files are at its release.
+    const Row rows[] = {
+        {"1.2.0", "1.2", "1.2", true}, {"1.3", "1.2", "1.3", false}, {"", "1.2", "1.1", true}};
+    for (const Row &row : rows) {
+        RepoMod catalogEntry = entry("8094", "P 2 Dampflok", "P2.zip", repoB);
+        catalogEntry.version = QString::fromLatin1(row.catalogVersion);
+        catalogEntry.previewUrl = QStringLiteral("  https://img.invalid/p2.png ");
+        LocalMod mod = local("p2");
+        mod.filesVersion = QString::fromLatin1(row.filesVersion);
+        mod.markerVersion = mod.version = QStringLiteral("1.1");
+        mod.versionFromMarker = true;
+        mod.repositoryName = QStringLiteral("Kept");
+        QList<LocalMod> mods = {mod, local("unrelated"), modIoCopy("2750123", "P 2 Dampflok")};
+        linkLocalModsToCatalog(mods, {entry("1", "Other"), catalogEntry});
+        QCOMPARE(mods[0].repoEntryId, QStringLiteral("8094"));
+        QCOMPARE(mods[0].repositoryName, QStringLiteral("Kept"));
+        QCOMPARE(mods[0].repositoryUrl, repoB);
+        QCOMPARE(mods[0].name, QStringLiteral("P 2 Dampflok"));
+        QCOMPARE(mods[0].previewUrl, QStringLiteral("https://img.invalid/p2.png"));
+        QCOMPARE(mods[0].version, QString::fromLatin1(row.version));
+        QCOMPARE(mods[0].versionFromMarker, row.fromMarker);
+        QVERIFY(mods[1].repoEntryId.isEmpty());
+        // mod.io copies are left alone.
+        QVERIFY(mods[2].repoEntryId.isEmpty() && mods[2].repositoryUrl.isEmpty());
+    }
 }
 
 void ModMatchingTest::duplicateInstallations()
@@ -349,42 +184,28 @@ void ModMatchingTest::duplicateInstallations()
     const QList<RepoMod> catalog = {entry("8094", "Big Steam Loco", "BigSteamLoco-1.0.zip"),
                                     entry("12", "Tram", "Tram.zip")};
     QList<LocalMod> mods;
-    mods << modIoCopy("2750123", "Big Steam Loco")      // 0: mod.io copy of entry 8094
-         << local("big_steam_loco")                     // 1: manual copy of entry 8094
-         << local("bigsteamloco_old", "Big Steam Loco") // 2: second manual copy, same entry and name key
-         << modIoCopy("2750200", "Tram")                // 3: short name key, but the same catalog entry
-         << local("tram")                               // 4
-         << modIoCopy("2750300", "Bus")                 // 5: short name, no catalog entry
-         << local("bus")                                // 6
-         << modIoCopy("2750400", "Container Terminal")  // 7: no catalog entry, name key of 17 characters
-         << local("terminal", "Container-Terminal");    // 8
+    mods << modIoCopy("2750123", "Big Steam Loco")     // 0: mod.io copy of entry 8094
+         << local("big_steam_loco")                    // 1: manual copy of entry 8094
+         << modIoCopy("2750200", "Tram")               // 2: short name key, but the same catalog entry
+         << local("tram")                              // 3
+         << modIoCopy("2750300", "Bus")                // 4: short name, no catalog entry
+         << local("bus")                               // 5
+         << modIoCopy("2750400", "Container Terminal") // 6: no catalog entry, name key of 17 characters
+         << local("terminal", "Container-Terminal");   // 7
     // The mod.io folder also entered as a custom folder: the same folder twice is no duplicate.
     LocalMod sameFolder = mods[0];
     sameFolder.source = QStringLiteral("Individuell");
     sameFolder.path = mods[0].path.toUpper();
-    mods << sameFolder; // 9
+    mods << sameFolder; // 8
 
     const DuplicateInstallations found = detectDuplicateInstallations(mods, catalog);
-    QCOMPARE(found.indexes, (QSet<int>{0, 1, 2, 3, 4, 7, 8}));
-    QCOMPARE(found.descriptions.size(), 4); // 0+1, 0+2, 3+4, 7+8, each once though found twice
+    QCOMPARE(found.indexes, (QSet<int>{0, 1, 2, 3, 6, 7}));
+    QCOMPARE(found.descriptions.size(), 3); // 0+1, 2+3, 6+7, each once though found twice
     QStringList sorted = found.descriptions;
     sorted.sort();
     QCOMPARE(found.descriptions, sorted);
     QCOMPARE(found.descriptions[0], QStringLiteral("Big Steam Loco\n  mod.io: /games/modio/mods/2750123\n"
                                                    "  Weitere Installation: /games/mods/big_steam_loco"));
-    QVERIFY(
-        found.descriptions.join('\n').contains("Container Terminal\n  mod.io: /games/modio/mods/2750400\n"));
-
-    // The display name falls back to the other copy's name, then to the folder name.
-    QList<LocalMod> unnamed = {modIoCopy("555", "555"), local("station_modules", "Station Modules")};
-    unnamed[1].repoEntryId = QStringLiteral("1");
-    RepoMod station = entry("1", "X");
-    station.modioId = QStringLiteral("555");
-    QCOMPARE(detectDuplicateInstallations(unnamed, {station}).descriptions,
-             QStringList{"Station Modules\n  mod.io: /games/modio/mods/555\n"
-                         "  Weitere Installation: /games/mods/station_modules"});
-
-    QVERIFY(detectDuplicateInstallations({}, catalog).descriptions.isEmpty());
     QVERIFY(detectDuplicateInstallations(mods.mid(1, 2), catalog).indexes.isEmpty());
 }
 
@@ -392,7 +213,6 @@ void ModMatchingTest::installStatus_data()
 {
     QTest::addColumn<QList<LocalMod>>("mods");
     QTest::addColumn<QList<LocalMod>>("copies");
-    QTest::addColumn<QString>("catalogVersion");
     QTest::addColumn<CatalogInstallState>("state");
     QTest::addColumn<QString>("text");
 
@@ -402,34 +222,22 @@ void ModMatchingTest::installStatus_data()
     };
     const LocalMod plain = local("signals");
     const LocalMod modIo = modIoCopy("2750123", "Signals");
-    const LocalMod other = local("tram");
-
-    QTest::newRow("nothing installed") << QList<LocalMod>{other} << QList<LocalMod>{} << "1.0"
-                                       << CatalogInstallState::NotInstalled << "Nicht installiert";
-    QTest::newRow("installed") << QList<LocalMod>{other, withVersion(plain, "1.0")} << QList<LocalMod>{}
-                               << "1.0" << CatalogInstallState::Installed << "Installiert";
-    QTest::newRow("outdated") << QList<LocalMod>{withVersion(plain, "0.9")} << QList<LocalMod>{} << "1.0"
-                              << CatalogInstallState::UpdateAvailable << "Update verfügbar";
-    QTest::newRow("newer than the catalog") << QList<LocalMod>{withVersion(plain, "1.1")} << QList<LocalMod>{}
-                                            << "1.0" << CatalogInstallState::Installed << "Installiert";
-    QTest::newRow("no local version") << QList<LocalMod>{plain} << QList<LocalMod>{} << "1.0"
-                                      << CatalogInstallState::Installed << "Installiert";
-    QTest::newRow("mod.io copy") << QList<LocalMod>{withVersion(modIo, "1.0")} << QList<LocalMod>{} << "1.0"
-                                 << CatalogInstallState::ModIoInstalled << "mod.io – installiert";
+    using Mods = QList<LocalMod>;
+    QTest::newRow("nothing installed")
+        << Mods{local("tram")} << Mods{} << CatalogInstallState::NotInstalled << "Nicht installiert";
+    QTest::newRow("newer than the catalog")
+        << Mods{withVersion(plain, "1.1")} << Mods{} << CatalogInstallState::Installed << "Installiert";
     QTest::newRow("outdated mod.io copy")
-        << QList<LocalMod>{withVersion(modIo, "0.1")} << QList<LocalMod>{} << "1.0"
-        << CatalogInstallState::ModIoUpdateAvailable << "mod.io – Update über mod.io";
+        << Mods{withVersion(modIo, "0.1")} << Mods{} << CatalogInstallState::ModIoUpdateAvailable
+        << "mod.io – Update über mod.io";
     QTest::newRow("both, whatever the versions")
-        << QList<LocalMod>{withVersion(plain, "0.1"), withVersion(modIo, "9.0")} << QList<LocalMod>{} << "1.0"
+        << Mods{withVersion(plain, "0.1"), withVersion(modIo, "9.0")} << Mods{}
         << CatalogInstallState::InstalledTwice << "⚠ Doppelt installiert";
     QTest::newRow("only a folder copy, outdated")
-        << QList<LocalMod>{other} << QList<LocalMod>{other, withVersion(plain, "0.5")} << "1.0"
-        << CatalogInstallState::UpdateAvailable << "Update verfügbar";
-    QTest::newRow("only a folder copy, current")
-        << QList<LocalMod>{} << QList<LocalMod>{withVersion(plain, "1.0")} << "1.0"
-        << CatalogInstallState::Installed << "Installiert";
+        << Mods{} << Mods{local("tram"), withVersion(plain, "0.5")} << CatalogInstallState::UpdateAvailable
+        << "Update verfügbar";
     QTest::newRow("scanned match wins over folder copy")
-        << QList<LocalMod>{withVersion(plain, "1.0")} << QList<LocalMod>{withVersion(plain, "0.1")} << "1.0"
+        << Mods{withVersion(plain, "1.0")} << Mods{withVersion(plain, "0.1")}
         << CatalogInstallState::Installed << "Installiert";
 }
 
@@ -437,20 +245,16 @@ void ModMatchingTest::installStatus()
 {
     QFETCH(QList<LocalMod>, mods);
     QFETCH(QList<LocalMod>, copies);
-    QFETCH(QString, catalogVersion);
     QFETCH(CatalogInstallState, state);
     QFETCH(QString, text);
 
     RepoMod catalogEntry = entry("8094", "Signals", "Signals-1.0.zip");
     catalogEntry.modioId = QStringLiteral("2750123");
-    catalogEntry.version = catalogVersion;
+    catalogEntry.version = QStringLiteral("1.0");
     const CatalogInstallStatus plain = catalogInstallStatus(catalogEntry, mods, copies);
     const CatalogInstallStatus indexed = InstalledModsIndex(mods, copies).status(catalogEntry);
     QCOMPARE(plain.state, state);
     QCOMPARE(indexed.state, state);
-    QCOMPARE(indexed.modIoMatch, plain.modIoMatch);
-    QCOMPARE(indexed.plainMatch, plain.plainMatch);
-    QCOMPARE(indexed.copy.version, plain.copy.version);
     QCOMPARE(indexed.copy.path, plain.copy.path);
     QCOMPARE(catalogInstallStatusText(state), text);
 }
@@ -460,37 +264,28 @@ void ModMatchingTest::installedCopyOnDiskLooksOnlyAtTopLevels()
     TestEnvironment env;
     // The scan links this folder by its nested marker; the direct look sees only the top level.
     env.writeFile("manual/p2_renamed/inner/mod.lua", "name = 'Something'");
-    env.writeFile("manual/p2_renamed/inner/.fx3modmanager.json",
-                  R"({"repo_entry_id": "8094", "version": "1.0"})");
+    env.writeFile("manual/p2_renamed/inner/.fx3modmanager.json", R"({"repo_entry_id": "8094"})");
     env.writeFile("custom/folder_x/.fx3modmanager.json", R"({"repo_entry_id": "77", "version": "2.0"})");
     env.writeFile("modio/mods/2750/mod.json", R"({"name": "Tram Pack", "version": "3"})");
-
     LocalModFolders folders;
     folders.userModsPath = env.root() + "/manual";
     folders.customModPaths = {env.root() + "/custom"};
     folders.modIoModsPath = env.root() + "/modio/mods";
 
-    const InstalledCopy nested = findInstalledCopyOnDisk(entry("8094", "P2"), {}, folders);
-    QVERIFY(!nested.found);
+    QVERIFY(!findInstalledCopyOnDisk(entry("8094", "P2"), {}, folders).found);
     const LocalScanResult scan = scanLocalMods(folders);
     QVERIFY(findInstalledCopyOnDisk(entry("8094", "P2"), scan.mods, folders).found);
-
     const InstalledCopy byMarker = findInstalledCopyOnDisk(entry("77", "X"), {}, folders);
     QVERIFY(byMarker.found);
     QCOMPARE(byMarker.version, QStringLiteral("2.0"));
     QCOMPARE(byMarker.path, env.root() + "/custom/folder_x");
-    const InstalledCopy byName = findInstalledCopyOnDisk(entry("5", "Tram Pack"), {}, folders);
-    QVERIFY(byName.found);
-    QCOMPARE(byName.version, QStringLiteral("3"));
-    QCOMPARE(findInstalledCopy(entry("77", "X"), {}, scan.folderCopies).path, byMarker.path);
-    QVERIFY(!findInstalledCopy(entry("8094", "P2"), {}, scan.folderCopies).found);
+    QCOMPARE(findInstalledCopyOnDisk(entry("5", "Tram Pack"), {}, folders).version, QStringLiteral("3"));
 }
 
 namespace {
 
-// Records built to collide: few words, ids and mod.io ids from small pools, names spelled with different
-// separators and letter case, archive names with and without versions, prefixes and extensions of other
-// records' keys, and the same repository URL in different case.
+// Records built to collide: names from a small vocabulary with different separators and letter case, archive
+// names with versions, prefixes and extensions of other records' keys, ids from small pools.
 class RecordGenerator
 {
 public:
@@ -499,11 +294,9 @@ public:
     RepoMod catalogEntry()
     {
         RepoMod mod;
-        mod.id = chance(10)   ? QString()
-                 : chance(15) ? spelled(words(1, 2))
-                              : QString::number(pick(400) + 100);
-        mod.name = chance(5) ? QString() : spelled(words(1, 4));
-        mod.fileName = chance(20) ? QString() : archiveName(chance(50) ? mod.name : spelled(words(1, 4)));
+        mod.id = chance(10) ? QString() : QString::number(pick(400) + 100);
+        mod.name = spelled(words());
+        mod.fileName = chance(20) ? QString() : archiveName(chance(50) ? mod.name : spelled(words()));
         mod.modioId = chance(60) ? QString() : QString::number(pick(300) + 1000);
         mod.repositoryJsonUrl = repositoryUrl();
         mod.version = version();
@@ -512,28 +305,21 @@ public:
 
     LocalMod localMod(const QList<RepoMod> &catalog, bool modIo)
     {
-        LocalMod mod;
-        const RepoMod *related =
-            catalog.isEmpty() || chance(30) ? nullptr : &catalog.at(pick(catalog.size()));
-        QString base = related ? (chance(50) ? related->name : related->fileName) : spelled(words(1, 4));
+        const RepoMod *related = chance(30) ? nullptr : &catalog.at(pick(catalog.size()));
+        QString base = related ? (chance(50) ? related->name : related->fileName) : spelled(words());
         if (related && chance(30))
-            base = variant(base);
-        mod.folderName = chance(50) ? spelled(base) : base;
-        if (mod.folderName.trimmed().isEmpty())
-            mod.folderName = QString::number(pick(100000));
-        mod.name = chance(40) ? mod.folderName : chance(50) ? spelled(words(1, 4)) : spelled(base);
+            base =
+                chance(50) && base.size() > 4 ? base.left(base.size() - 1 - pick(3)) : base + words().first();
+        LocalMod mod =
+            local(base.trimmed().isEmpty() ? QString::number(pick(100000)) : spelled(QStringList{base}),
+                  chance(50) ? QString() : spelled(words()),
+                  modIo ? QStringLiteral("mod.io") : QStringLiteral("Individuell"));
+        mod.path += QString::number(m_counter++);
         mod.repoEntryId = chance(50)              ? QString()
                           : related && chance(50) ? related->id
                                                   : QString::number(pick(400) + 100);
-        if (chance(10))
-            mod.repoEntryId = QLatin1Char(' ') + mod.repoEntryId + QLatin1Char(' ');
         mod.modioId = chance(60) ? QString() : QString::number(pick(300) + 1000);
         mod.repositoryUrl = repositoryUrl();
-        mod.source = modIo        ? QStringLiteral("mod.io")
-                     : chance(50) ? QStringLiteral("Manuell / Lokal")
-                                  : QStringLiteral("Individuell");
-        mod.path =
-            QStringLiteral("/mods/") + QString::number(m_counter++) + QLatin1Char('/') + mod.folderName;
         mod.version = version();
         return mod;
     }
@@ -542,65 +328,29 @@ private:
     bool chance(int percent) { return int(m_random.bounded(100)) < percent; }
     int pick(qsizetype count) { return int(m_random.bounded(quint32(count))); }
 
-    QStringList words(int least, int most)
+    QStringList words()
     {
-        static const QStringList vocabulary = {
-            "Steam",  "Loco",    "Wagon",   "Signal", "Station", "Bridge",   "Güter",
-            "Straße", "Express", "Freight", "Tram",   "Bus",     "Depot",    "Track",
-            "Modern", "Old",     "BR",      "DB",     "KPEV",    "Großraum", "Kesselwagen"};
+        static const QStringList vocabulary = {"Steam",   "Loco", "Wagon", "Signal", "Station", "Güter",
+                                               "Freight", "Tram", "Bus",   "BR",     "DB",      "Großraum"};
         QStringList picked;
-        const int count = least + pick(most - least + 1);
-        for (int i = 0; i < count; ++i)
+        for (int i = pick(3); i >= 0; --i)
             picked.append(vocabulary.at(pick(vocabulary.size())));
         return picked;
     }
 
     QString spelled(const QStringList &parts)
     {
-        static const QStringList separators = {" ", "_", "-", "", "."};
-        QString text = parts.join(separators.at(pick(separators.size())));
-        switch (pick(4)) {
-        case 0:
-            text = text.toLower();
-            break;
-        case 1:
-            text = text.toUpper();
-            break;
-        default:
-            break;
-        }
-        return chance(10) ? QStringLiteral("  ") + text + QStringLiteral(" ") : text;
+        const QString text = parts.join(oneOf({" ", "_", "-", "", "."}));
+        return chance(30) ? text.toLower() : chance(30) ? text.toUpper() : text;
     }
 
-    QString spelled(const QString &text) { return spelled(QStringList{text}); }
-
-    // A text whose key is a prefix or an extension of the original's.
-    QString variant(const QString &text)
-    {
-        if (chance(50) && text.size() > 4)
-            return text.left(text.size() - 1 - pick(qMin<qsizetype>(4, text.size() - 2)));
-        return text + spelled(words(1, 1));
-    }
-
-    QString version()
-    {
-        static const QStringList versions = {"", "1.0", "1.2", "1.10", "2.0", "v1.2", "0.9", "1.2.0", "12"};
-        return versions.at(pick(versions.size()));
-    }
-
+    QString oneOf(const QStringList &texts) { return texts.at(pick(texts.size())); }
+    QString version() { return oneOf({"", "1.0", "1.2", "2.0", "v1.2", "0.9", "1.2.0"}); }
+    QString repositoryUrl() { return oneOf({repoA, repoA.toUpper(), repoB, QString(), " " + repoB + " "}); }
     QString archiveName(const QString &name)
     {
-        static const QStringList versions = {"", "-1.2", "_1_2", "-v2", ".3", "-2.0.1", "_V3"};
-        static const QStringList extensions = {".zip", ".7z", ".rar", ".part1.rar", ""};
-        QString base = name;
-        base.replace(QLatin1Char(' '), chance(50) ? QLatin1Char('-') : QLatin1Char('_'));
-        return base + versions.at(pick(versions.size())) + extensions.at(pick(extensions.size()));
-    }
-
-    QString repositoryUrl()
-    {
-        static const QStringList urls = {repoA, repoA.toUpper(), repoB, QString(), " " + repoB + " "};
-        return urls.at(pick(urls.size()));
+        return QString(name).replace(' ', '-') + oneOf({"", "-1.2", "_1_2", "-v2", ".3", "-2.0.1"}) +
+               oneOf({".zip", ".7z", ".part1.rar", ""});
     }
 
     QRandomGenerator m_random;
@@ -613,21 +363,20 @@ void ModMatchingTest::indexesAgreeWithThePlainRule()
 {
     RecordGenerator generator(20240607);
     QList<RepoMod> catalog;
-    for (int i = 0; i < 1500; ++i)
+    for (int i = 0; i < 400; ++i)
         catalog.append(generator.catalogEntry());
     QList<LocalMod> mods;
-    for (int i = 0; i < 900; ++i)
+    for (int i = 0; i < 250; ++i)
         mods.append(generator.localMod(catalog, i % 3 == 0));
     QList<LocalMod> copies;
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 80; ++i)
         copies.append(generator.localMod(catalog, false));
 
     const CatalogMatchIndex catalogIndex(catalog);
     const LocalModIndex modIndex(mods);
     const InstalledModsIndex installed(mods, copies);
-
     qsizetype matchedPairs = 0;
-    QHash<int, int> states;
+    QSet<int> states;
     for (qsizetype r = 0; r < catalog.size(); ++r) {
         QList<int> expected;
         for (qsizetype l = 0; l < mods.size(); ++l) {
@@ -635,39 +384,26 @@ void ModMatchingTest::indexesAgreeWithThePlainRule()
                 expected.append(int(l));
         }
         matchedPairs += expected.size();
-        const QList<int> actual = modIndex.matchingMods(catalogIndex.keys(r));
-        if (actual != expected)
-            QFAIL(qPrintable(QStringLiteral("entry %1 (%2 / %3 / %4): index %5, rule %6")
-                                 .arg(r)
-                                 .arg(catalog.at(r).id, catalog.at(r).name, catalog.at(r).fileName)
-                                 .arg(actual.size())
-                                 .arg(expected.size())));
-
+        QCOMPARE(modIndex.matchingMods(catalogIndex.keys(r)), expected);
         const CatalogInstallStatus plain = catalogInstallStatus(catalog.at(r), mods, copies);
         const CatalogInstallStatus indexed = installed.status(catalog.at(r), catalogIndex.keys(r));
         QCOMPARE(indexed.state, plain.state);
         QCOMPARE(indexed.modIoMatch, plain.modIoMatch);
         QCOMPARE(indexed.plainMatch, plain.plainMatch);
         QCOMPARE(indexed.copy.path, plain.copy.path);
-        states[int(plain.state)] += 1;
+        states.insert(int(plain.state));
     }
-
     qsizetype linked = 0;
     for (const LocalMod &mod : std::as_const(mods)) {
         const int expected = findCatalogIndex(mod, catalog);
         QCOMPARE(catalogIndex.findCatalogIndex(mod), expected);
         linked += expected >= 0 ? 1 : 0;
     }
-
     // The data must exercise the rules, not pass by matching nothing or everything.
-    QVERIFY2(matchedPairs > 1000 && matchedPairs < catalog.size() * mods.size() / 20,
+    QVERIFY2(matchedPairs > 500 && matchedPairs < catalog.size() * mods.size() / 20,
              qPrintable(QString::number(matchedPairs)));
     QVERIFY(linked > mods.size() / 4 && linked < mods.size());
-    for (const CatalogInstallState state :
-         {CatalogInstallState::NotInstalled, CatalogInstallState::Installed,
-          CatalogInstallState::UpdateAvailable, CatalogInstallState::ModIoInstalled,
-          CatalogInstallState::ModIoUpdateAvailable, CatalogInstallState::InstalledTwice})
-        QVERIFY2(states.value(int(state)) > 5, qPrintable(catalogInstallStatusText(state)));
+    QCOMPARE(states.size(), 6);
 }
 
 QTEST_GUILESS_MAIN(ModMatchingTest)

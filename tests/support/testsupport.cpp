@@ -33,6 +33,9 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_DATA_HOME", (root() + QStringLiteral("/data")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (root() + QStringLiteral("/cache")).toLocal8Bit());
     qunsetenv("LOCALAPPDATA");
+    // No test may reach the real community site: a window that loads its catalog gets a refused connection
+    // on this machine instead. Tests that serve the site set their own root.
+    setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:9/");
 
     QCoreApplication::setOrganizationName(QString::fromLatin1(AppInfo::organizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(AppInfo::applicationName));
