@@ -2,6 +2,7 @@
 #include "app/apptranslator.h"
 #include "app/linkargument.h"
 #include "app/mainwindow.h"
+#include "app/qttranslation.h"
 #include "app/settings.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 int main(int argc, char *argv[])
@@ -16,11 +18,17 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(AppInfo::organizationName));
     QApplication::setApplicationName(QString::fromLatin1(AppInfo::applicationName));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(AppInfo::applicationName));
+    // The display name is not set apart from the application name (it defaults to it): a display name set
+    // explicitly is appended to every window title by the platform ("… v0.5.38 — Trackhaven FX3
+    // Mod-Manager").
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(AppInfo::appIconResource)));
     QApplication::setApplicationVersion(QString::fromLatin1(AppInfo::version));
 
     const QString language = chooseInterfaceLanguage(QLocale::system().language() == QLocale::German);
+    // Installed first, searched last: the program's own table decides where both know a text.
+    QTranslator qtTranslator;
+    if (loadQtTranslation(qtTranslator, language))
+        QApplication::installTranslator(&qtTranslator);
     AppTranslator translator(language);
     QApplication::installTranslator(&translator);
 

@@ -1,9 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/appinfo.h"
+#include "app/hometilewidget.h"
+#include "app/logowidget.h"
 
 #include <QDir>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QNetworkDiskCache>
@@ -13,6 +14,11 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+constexpr int largeTileHeight = 138;
+constexpr int smallTileHeight = 96;
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
@@ -94,17 +100,15 @@ void MainWindow::buildFrame()
 QWidget *MainWindow::buildHomePage()
 {
     auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
+    QWidget *content = page;
+    auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(30, 24, 30, 24);
     layout->setSpacing(18);
 
-    auto *logo = new QLabel(page);
-    logo->setPixmap(QPixmap(QString::fromLatin1(AppInfo::brandingLogoResource))
-                        .scaledToWidth(520, Qt::SmoothTransformation));
-    logo->setAlignment(Qt::AlignCenter);
-    layout->addWidget(logo);
+    layout->addWidget(
+        new LogoWidget(QPixmap(QString::fromLatin1(AppInfo::brandingLogoResource)), 520, content));
 
-    auto *heading = new QLabel(tr("Mods einfach verwalten"), page);
+    auto *heading = new QLabel(tr("Mods einfach verwalten"), content);
     QFont headingFont = font();
     headingFont.setPointSize(22);
     headingFont.setWeight(QFont::Bold);
@@ -114,93 +118,47 @@ QWidget *MainWindow::buildHomePage()
     auto *subheading = new QLabel(tr("Installieren, aktualisieren oder eigene Mod-Archive hinzufügen – ohne "
                                      "manuell Ordner verschieben zu "
                                      "müssen."),
-                                  page);
+                                  content);
     subheading->setWordWrap(true);
     layout->addWidget(subheading);
 
     auto *largeRow = new QHBoxLayout;
     largeRow->setSpacing(16);
-    QPushButton *catalogTile =
-        makeTile(QStringLiteral("Trackhaven"), tr("Mod-Katalog öffnen"), true, QStringLiteral("#f7fafc"),
-                 QStringLiteral("#cfd8e3"), QStringLiteral("#e9f0f7"), QStringLiteral("#dce6f0"));
-    QPushButton *modIoTile =
-        makeTile(QStringLiteral("mod.io"), tr("Mods durchsuchen, abonnieren und installieren"), true,
-                 QStringLiteral("#eef8f1"), QStringLiteral("#bfd1c4"), QStringLiteral("#e1f1e6"),
-                 QStringLiteral("#d3e9da"));
-    catalogTile->setFixedHeight(138);
-    modIoTile->setFixedHeight(138);
+    auto *catalogTile = new HomeTile(QStringLiteral("Trackhaven"), tr("Mod-Katalog öffnen"),
+                                     {true, QStringLiteral("#f7fafc"), QStringLiteral("#cfd8e3"),
+                                      QStringLiteral("#e9f0f7"), QStringLiteral("#dce6f0")},
+                                     largeTileHeight, content);
+    auto *modIoTile =
+        new HomeTile(QStringLiteral("mod.io"), tr("Mods durchsuchen, abonnieren und installieren"),
+                     {true, QStringLiteral("#eef8f1"), QStringLiteral("#bfd1c4"), QStringLiteral("#e1f1e6"),
+                      QStringLiteral("#d3e9da")},
+                     largeTileHeight, content);
     connect(catalogTile, &QPushButton::clicked, this, &MainWindow::showCatalog);
     connect(modIoTile, &QPushButton::clicked, this, &MainWindow::showModIo);
     largeRow->addWidget(catalogTile);
     largeRow->addWidget(modIoTile);
     layout->addLayout(largeRow);
 
-    auto *grid = new QGridLayout;
-    grid->setSpacing(16);
-    const QString white = QStringLiteral("#ffffff");
-    const QString grey = QStringLiteral("#d9dde3");
-    const QString hover = QStringLiteral("#f3f5f8");
-    const QString pressed = QStringLiteral("#e8ebf0");
-    QPushButton *installedTile = makeTile(tr("Installierte Mods"), tr("Lokale Mods anzeigen und verwalten"),
-                                          false, white, grey, hover, pressed);
-    QPushButton *updatesTile =
-        makeTile(tr("Updates"), tr("Nach neueren Versionen suchen"), false, white, grey, hover, pressed);
-    QPushButton *manualTile = makeTile(tr("Mod manuell installieren"), tr("ZIP, 7z oder RAR auswählen"),
-                                       false, white, grey, hover, pressed);
-    for (QPushButton *tile : {installedTile, updatesTile, manualTile})
-        tile->setFixedHeight(96);
+    auto *smallRow = new QHBoxLayout;
+    smallRow->setSpacing(16);
+    const HomeTile::Look plain{false, QStringLiteral("#ffffff"), QStringLiteral("#d9dde3"),
+                               QStringLiteral("#f3f5f8"), QStringLiteral("#e8ebf0")};
+    auto *installedTile = new HomeTile(tr("Installierte Mods"), tr("Lokale Mods anzeigen und verwalten"),
+                                       plain, smallTileHeight, content);
+    auto *updatesTile =
+        new HomeTile(tr("Updates"), tr("Nach neueren Versionen suchen"), plain, smallTileHeight, content);
+    auto *manualTile = new HomeTile(tr("Mod manuell installieren"), tr("ZIP, 7z oder RAR auswählen"), plain,
+                                    smallTileHeight, content);
     connect(installedTile, &QPushButton::clicked, this, &MainWindow::showInstalled);
     connect(updatesTile, &QPushButton::clicked, this, &MainWindow::showUpdates);
     connect(manualTile, &QPushButton::clicked, this, &MainWindow::installManualMod);
-    grid->addWidget(installedTile, 0, 0);
-    grid->addWidget(updatesTile, 0, 1);
-    grid->addWidget(manualTile, 0, 2);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
-    // The tiles keep their height; the empty row below them takes the room a tall window has to spare.
-    grid->setRowStretch(1, 1);
-    layout->addLayout(grid, 1);
-    return page;
-}
+    for (HomeTile *tile : {installedTile, updatesTile, manualTile})
+        smallRow->addWidget(tile, 1);
+    layout->addLayout(smallRow);
+    // The tiles keep the height their text needs; a tall window's spare room goes below them.
+    layout->addStretch(1);
 
-QPushButton *MainWindow::makeTile(const QString &title, const QString &subtitle, bool large,
-                                  const QString &background, const QString &border, const QString &hover,
-                                  const QString &pressed)
-{
-    // A push button cannot wrap its text, and the sub-titles are cut off in narrow windows or with wide
-    // fonts; the tile therefore shows its two lines in word-wrapped labels that let clicks through.
-    auto *tile = new QPushButton;
-    tile->setAccessibleName(QStringLiteral("%1\n%2").arg(title, subtitle));
-    tile->setMinimumHeight(118);
-    tile->setCursor(Qt::PointingHandCursor);
-    tile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    tile->setStyleSheet(
-        QStringLiteral("QPushButton{background:%1;border:1px solid %2;border-radius:%3px;}"
-                       "QPushButton:hover{background:%4;}"
-                       "QPushButton:pressed{background:%5;}")
-            .arg(background, border, large ? QStringLiteral("16") : QStringLiteral("14"), hover, pressed));
-    auto *layout = new QVBoxLayout(tile);
-    if (large)
-        layout->setContentsMargins(24, 24, 24, 24);
-    else
-        layout->setContentsMargins(22, 20, 22, 20);
-    layout->setSpacing(2);
-    layout->addStretch();
-    const QString fontCss = large ? QStringLiteral("font-size:18px;") : QStringLiteral("font-size:17px;");
-    auto *titleLabel = new QLabel(title, tile);
-    titleLabel->setStyleSheet(
-        QStringLiteral("QLabel{%1font-weight:700;color:#1d2733;background:transparent;}").arg(fontCss));
-    auto *subtitleLabel = new QLabel(subtitle, tile);
-    subtitleLabel->setStyleSheet(
-        QStringLiteral("QLabel{%1font-weight:%2;color:#3d4a58;background:transparent;}")
-            .arg(fontCss, large ? QStringLiteral("700") : QStringLiteral("600")));
-    for (QLabel *label : {titleLabel, subtitleLabel}) {
-        label->setWordWrap(true);
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        layout->addWidget(label);
-    }
-    layout->addStretch();
-    return tile;
+    return page;
 }
 
 void MainWindow::setStatus(const QString &text)

@@ -76,9 +76,6 @@ private:
     MessagePrompts dialogPrompts();
     void buildFrame();
     QWidget *buildHomePage();
-    QPushButton *makeTile(const QString &title, const QString &subtitle, bool large,
-                          const QString &background, const QString &border, const QString &hover,
-                          const QString &pressed);
     void setStatus(const QString &text);
     void ensureLocalModsLoaded();
     void startSelfUpdateCheck();
@@ -100,14 +97,21 @@ private:
     void showCatalogDetails(int index);
     void clearCatalogDetails();
     void setCatalogGalleryMode(bool gallery);
+    // Shows the list or gallery, or, when emptyText is set, that text where the list would be.
+    void showCatalogList(const QString &emptyText);
+    // Why the catalog holds nothing: every repository failed to load (with the reasons); empty otherwise.
+    QString catalogUnavailableText() const;
     CatalogInstallStatus catalogStatusOf(int index) const;
     void startManagerUpdateCheck(const RepoMod &managerEntry);
     // True while an install or update run waits in its nested loops; the catalog must not change then.
     bool installRunActive() const;
+    // Refuses, with a note in the status line, an action that needs the complete catalog while it loads.
+    bool refuseWhileCatalogLoads();
 
     // Updates
     void refreshUpdateList();
     void refreshUpdateButtons();
+    void refreshUpdatesEmptyState();
     int selectedUpdateRow() const;
     void setUpdateButtonsEnabled(bool enabled);
     void finishUpdateRun();
@@ -152,6 +156,9 @@ private:
 
     // Catalog state
     QList<RepoMod> catalog;
+    // The entries of a load in progress. The shown catalog stays as it is until the load is complete, so
+    // the positions the pages hold keep naming the entries the player sees.
+    QList<RepoMod> pendingCatalog;
     QStringList catalogSearchTextCache;
     CatalogMatchIndex catalogMatchIndex;
     quint32 loadGeneration = 0;
@@ -169,6 +176,7 @@ private:
     QStackedWidget *catalogViews = nullptr;
     QTableWidget *catalogTable = nullptr;
     QListWidget *catalogGallery = nullptr;
+    QLabel *catalogEmptyLabel = nullptr;
     QLabel *catalogPreview = nullptr;
     QLabel *catalogTitle = nullptr;
     QLabel *catalogInfo = nullptr;
@@ -197,10 +205,14 @@ private:
     QPushButton *checkUpdatesButton = nullptr;
     QPushButton *updateSelectedButton = nullptr;
     QPushButton *updateAllButton = nullptr;
+    QStackedWidget *updatesViews = nullptr;
     QTableWidget *updatesTable = nullptr;
+    QLabel *updatesEmptyLabel = nullptr;
     QLabel *updatesStatusLabel = nullptr;
     QProgressBar *updateDownloadBar = nullptr;
     QProgressBar *updateOverallBar = nullptr;
 
     friend class MainWindowTest;
+    friend struct WindowProbe;
+    friend struct WindowFixture;
 };

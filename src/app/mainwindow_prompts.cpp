@@ -17,9 +17,11 @@ MessagePrompts MainWindow::dialogPrompts()
     prompts.critical = [this](const QString &title, const QString &text) {
         QMessageBox::critical(this, title, text);
     };
-    prompts.question = [this](const QString &title, const QString &text) {
-        return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+    prompts.question = [this](const QString &title, const QString &text, DefaultAnswer defaultAnswer) {
+        const QMessageBox::StandardButton preselected =
+            defaultAnswer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No;
+        return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No, preselected) ==
+               QMessageBox::Yes;
     };
     prompts.choice = [this](const QString &title, const QString &text, const QString &informativeText,
                             const QStringList &buttons, int defaultButton) {

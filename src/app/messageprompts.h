@@ -7,6 +7,13 @@
 
 #include <functional>
 
+// The button a Yes/No question preselects, so that Enter answers with it.
+enum class DefaultAnswer
+{
+    Yes,
+    No,
+};
+
 // How the main window shows messages and asks simple questions. The program fills these with message boxes;
 // tests replace them with scripted answers, so no modal dialog ever waits in a test.
 struct MessagePrompts
@@ -15,7 +22,7 @@ struct MessagePrompts
     std::function<void(const QString &title, const QString &text)> warning;
     std::function<void(const QString &title, const QString &text)> critical;
     // Yes/No question; true for Yes.
-    std::function<bool(const QString &title, const QString &text)> question;
+    std::function<bool(const QString &title, const QString &text, DefaultAnswer defaultAnswer)> question;
     // A question with buttons of its own; returns the index of the chosen button, -1 when closed.
     std::function<int(const QString &title, const QString &text, const QString &informativeText,
                       const QStringList &buttons, int defaultButton)>

@@ -110,3 +110,23 @@ int countListedEntries(const QList<RepoMod> &catalog)
     return int(
         std::count_if(catalog.cbegin(), catalog.cend(), [](const RepoMod &mod) { return !mod.isTool; }));
 }
+
+QString catalogEntryKey(const RepoMod &mod)
+{
+    const QString repository = mod.repositoryJsonUrl.trimmed().toLower();
+    const QString id = mod.id.trimmed();
+    if (!id.isEmpty())
+        return repository + QStringLiteral("|id|") + id;
+    return repository + QStringLiteral("|name|") + mod.name.trimmed().toLower();
+}
+
+int findCatalogEntry(const QList<RepoMod> &catalog, const QString &key)
+{
+    if (key.isEmpty())
+        return -1;
+    for (int i = 0; i < catalog.size(); ++i) {
+        if (catalogEntryKey(catalog.at(i)) == key)
+            return i;
+    }
+    return -1;
+}

@@ -31,3 +31,9 @@ QStringList catalogRepositoryNames(const QList<RepoMod> &catalog);
 
 // Entries that are not tools.
 int countListedEntries(const QList<RepoMod> &catalog);
+
+// What identifies an entry across reloads, whose positions change with the order the repositories answer
+// in: its repository and its id, or its name when it has no id.
+QString catalogEntryKey(const RepoMod &mod);
+// The index of the entry with that key, or -1.
+int findCatalogEntry(const QList<RepoMod> &catalog, const QString &key);

@@ -1,3 +1,4 @@
+#include "app/emptylistwidget.h"
 #include "app/mainwindow.h"
 #include "catalog/catalogdetails.h"
 #include "catalog/catalogfilter.h"
@@ -124,8 +125,10 @@ QWidget *MainWindow::buildCatalogPage()
     catalogGallery->setIconSize(QSize(224, 126));
     catalogGallery->setWordWrap(true);
     catalogGallery->setSpacing(8);
+    catalogEmptyLabel = makeEmptyListLabel(catalogViews);
     catalogViews->addWidget(catalogTable);
     catalogViews->addWidget(catalogGallery);
+    catalogViews->addWidget(catalogEmptyLabel);
 
     auto *detail = new QWidget(splitter);
     auto *detailLayout = new QVBoxLayout(detail);
@@ -181,9 +184,28 @@ QWidget *MainWindow::buildCatalogPage()
 
 void MainWindow::setCatalogGalleryMode(bool gallery)
 {
-    catalogViews->setCurrentWidget(gallery ? static_cast<QWidget *>(catalogGallery) : catalogTable);
     catalogGalleryButton->setChecked(gallery);
     catalogListButton->setChecked(!gallery);
+    if (catalogViews->currentWidget() != catalogEmptyLabel)
+        showCatalogList(QString());
+}
+
+void MainWindow::showCatalogList(const QString &emptyText)
+{
+    if (!emptyText.isEmpty()) {
+        catalogEmptyLabel->setText(emptyText);
+        catalogViews->setCurrentWidget(catalogEmptyLabel);
+        return;
+    }
+    const bool gallery = catalogGalleryButton->isChecked();
+    catalogViews->setCurrentWidget(gallery ? static_cast<QWidget *>(catalogGallery) : catalogTable);
+}
+
+QString MainWindow::catalogUnavailableText() const
+{
+    if (!catalogLoaded || loadedRepositories > 0 || loadErrors.isEmpty())
+        return {};
+    return tr("Der Katalog konnte nicht geladen werden.\n\n%1").arg(loadErrors.join(QLatin1Char('\n')));
 }
 
 void MainWindow::reloadCatalog()
@@ -201,13 +223,15 @@ void MainWindow::reloadCatalog()
     catalogLoaded = false;
     const quint32 generation = ++loadGeneration;
     reloadCatalogButton->setEnabled(false);
+    installButton->setEnabled(false);
     if (checkUpdatesButton)
-        checkUpdatesButton->setEnabled(false);
+        refreshUpdateButtons();
     setStatus(tr("Lade Repositorys…"));
 
+    if (catalog.isEmpty())
+        showCatalogList(tr("Lade Repositorys…"));
     const QList<RepositoryConfig> repositories = repositoriesToLoad();
-    catalog.clear();
-    refreshCatalogIndexes();
+    pendingCatalog.clear();
     loadErrors.clear();
     loadedRepositories = 0;
     pendingRepositories = int(repositories.size());
@@ -232,7 +256,7 @@ void MainWindow::handleRepositoryReply(QNetworkReply *reply, const RepositoryCon
         loadErrors.append(QStringLiteral("%1: %2").arg(repository.name, reply->errorString()));
     } else {
         QString error;
-        parseRepositoryDocument(reply->readAll(), repository, catalog, &error);
+        parseRepositoryDocument(reply->readAll(), repository, pendingCatalog, &error);
         if (!error.isEmpty())
             loadErrors.append(QStringLiteral("%1: %2").arg(repository.name, error));
         else
@@ -244,11 +268,15 @@ void MainWindow::handleRepositoryReply(QNetworkReply *reply, const RepositoryCon
 
 void MainWindow::finishCatalogLoad()
 {
+    const QString selectedKey = selectedCatalogIndex >= 0 && selectedCatalogIndex < catalog.size()
+                                    ? catalogEntryKey(catalog.at(selectedCatalogIndex))
+                                    : QString();
+    catalog = std::move(pendingCatalog);
+    pendingCatalog.clear();
+    selectedCatalogIndex = findCatalogEntry(catalog, selectedKey);
     catalogLoaded = true;
     catalogLoading = false;
     reloadCatalogButton->setEnabled(!installRunActive());
-    if (checkUpdatesButton)
-        checkUpdatesButton->setEnabled(!updateInProgress);
 
     refreshCatalogIndexes();
     rebuildCatalogFilterLists();
@@ -343,9 +371,18 @@ void MainWindow::applyCatalogFilter()
     if (shown.isEmpty()) {
         selectedCatalogIndex = -1;
         clearCatalogDetails();
-        catalogPreview->setText(tr("Keine Treffer gefunden"));
+        // An unreachable site is not a search without results.
+        QString emptyText = catalogUnavailableText();
+        if (emptyText.isEmpty() && catalogLoading && catalog.isEmpty())
+            emptyText = tr("Lade Repositorys…");
+        if (emptyText.isEmpty()) {
+            emptyText = tr("Keine Treffer gefunden");
+            catalogPreview->setText(emptyText);
+        }
+        showCatalogList(emptyText);
         return;
     }
+    showCatalogList(QString());
     if (!shown.contains(selectedCatalogIndex))
         selectedCatalogIndex = shown.first();
     for (int r = 0; r < catalogTable->rowCount(); ++r) {
@@ -425,7 +462,7 @@ void MainWindow::showCatalogDetails(int index)
     const CatalogInstallStatus status = catalogStatusOf(index);
     if (status.modIoMatch < 0) {
         const bool hasDownload = !mod.downloadUrl.isEmpty();
-        installButton->setEnabled(hasDownload && !installRunActive());
+        installButton->setEnabled(hasDownload && !installRunActive() && !catalogLoading);
         installButton->setText(hasDownload ? tr("Mod installieren") : tr("Kein Download"));
         installButton->setToolTip(QString());
         return;

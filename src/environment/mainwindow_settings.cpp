@@ -26,9 +26,8 @@ void MainWindow::openSettings()
     catalogLoading = false;
     ++loadGeneration;
     catalog.clear();
+    pendingCatalog.clear();
     reloadCatalogButton->setEnabled(true);
-    if (checkUpdatesButton)
-        checkUpdatesButton->setEnabled(true);
     refreshCatalogIndexes();
     rebuildCatalogFilterLists();
     rebuildInstalledView();

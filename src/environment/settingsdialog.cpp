@@ -12,6 +12,15 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace {
+// A tab shows "&" as the underline of a shortcut key; the texts mean the character itself.
+QString tabTitle(const char *text)
+{
+    QString title = QCoreApplication::translate("MainWindow", text);
+    return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+} // namespace
+
 SettingsDialog::SettingsDialog(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QCoreApplication::translate("MainWindow", "Einstellungen"));
@@ -20,7 +29,7 @@ SettingsDialog::SettingsDialog(QWidget *parent) : QDialog(parent)
 
     auto *layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(buildRepositoriesTab(), QCoreApplication::translate("MainWindow", "Repositorys & Cache"));
+    m_tabs->addTab(buildRepositoriesTab(), tabTitle(QT_TRANSLATE_NOOP("MainWindow", "Repositorys & Cache")));
     layout->addWidget(m_tabs, 1);
 
     auto *buttons = new QHBoxLayout;

@@ -14,6 +14,14 @@ bool MainWindow::installRunActive() const
     return installInProgress || updateInProgress;
 }
 
+bool MainWindow::refuseWhileCatalogLoads()
+{
+    if (!catalogLoading)
+        return false;
+    setStatus(tr("Der Katalog wird gerade geladen. Bitte warte, bis er vollständig ist."));
+    return true;
+}
+
 InstallPrompts MainWindow::installPrompts()
 {
     InstallPrompts installPrompts;
@@ -21,7 +29,7 @@ InstallPrompts MainWindow::installPrompts()
         return prompts.chooseFolder(title, startFolder);
     };
     installPrompts.confirmOverwrite = [this](const QString &title, const QString &text) {
-        return prompts.question(title, text);
+        return prompts.question(title, text, DefaultAnswer::No);
     };
     installPrompts.performance.setStatus = [this](const QString &text) {
         setStatus(text);
@@ -74,6 +82,8 @@ void MainWindow::installSelectedRepositoryMod()
         setStatus(tr("Es läuft bereits eine Installation."));
         return;
     }
+    if (refuseWhileCatalogLoads())
+        return;
     // A copy: the catalog may be reloaded after the run, the entry must stay what the player chose.
     const RepoMod entry = catalog.at(selectedCatalogIndex);
     rescanLocalMods();
@@ -126,7 +136,8 @@ void MainWindow::uninstallSelectedLocalMod()
     }
     if (!prompts.question(tr("Mod deinstallieren"),
                           tr("Soll '%1' wirklich vollständig gelöscht werden?\n\n%2")
-                              .arg(mod.name, QDir::toNativeSeparators(mod.path))))
+                              .arg(mod.name, QDir::toNativeSeparators(mod.path)),
+                          DefaultAnswer::No))
         return;
     QString error;
     if (uninstallLocalMod(mod, &error, fileHooks) != UninstallResult::Removed) {

@@ -1,3 +1,4 @@
+#include "app/emptylistwidget.h"
 #include "app/mainwindow.h"
 #include "install/installer.h"
 #include "install/updatecandidates.h"
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -80,20 +82,25 @@ QWidget *MainWindow::buildUpdatesPage()
     buttonRow->addStretch();
     layout->addLayout(buttonRow);
 
-    updatesTable = new QTableWidget(0, 5, page);
+    updatesViews = new QStackedWidget(page);
+    updatesTable = new QTableWidget(0, 5, updatesViews);
     updatesTable->setHorizontalHeaderLabels(
         {tr("Mod"), tr("Quelle"), tr("Installiert"), tr("Verfügbar"), tr("Status")});
     updatesTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     updatesTable->setSelectionMode(QAbstractItemView::SingleSelection);
     updatesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     updatesTable->setSortingEnabled(true);
+    updatesTable->sortByColumn(NameColumn, Qt::AscendingOrder);
     updatesTable->verticalHeader()->hide();
     updatesTable->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     updatesTable->horizontalHeader()->setSectionResizeMode(StatusColumn, QHeaderView::ResizeToContents);
     updatesTable->setColumnWidth(SourceColumn, 130);
     updatesTable->setColumnWidth(InstalledColumn, 90);
     updatesTable->setColumnWidth(AvailableColumn, 90);
-    layout->addWidget(updatesTable, 1);
+    updatesEmptyLabel = makeEmptyListLabel(updatesViews);
+    updatesViews->addWidget(updatesTable);
+    updatesViews->addWidget(updatesEmptyLabel);
+    layout->addWidget(updatesViews, 1);
 
     updatesStatusLabel = new QLabel(tr("Bereit."), page);
     updatesStatusLabel->setWordWrap(true);
@@ -127,8 +134,12 @@ void MainWindow::refreshUpdateButtons()
 {
     const int row = selectedUpdateRow();
     const UpdateCandidate candidate = row >= 0 ? candidateOfRow(updatesTable, row) : UpdateCandidate();
-    const bool enabled = !updateInProgress && row >= 0 && candidate.directlyUpdatable();
+    const bool enabled = !updateInProgress && !catalogLoading && row >= 0 && candidate.directlyUpdatable();
     updateSelectedButton->setEnabled(enabled);
+    checkUpdatesButton->setEnabled(!updateInProgress && !catalogLoading);
+    if (catalogLoading)
+        updateAllButton->setEnabled(false);
+    refreshUpdatesEmptyState();
     updateSelectedButton->setToolTip(enabled || row < 0
                                          ? QString()
                                          : tr("Dieser Mod stammt aus mod.io. Bitte aktualisiere ihn im "
@@ -209,9 +220,26 @@ void MainWindow::refreshUpdateList()
         if (sortColumn >= 0)
             updatesTable->sortByColumn(sortColumn, sortOrder);
     }
-    updateAllButton->setEnabled(!updateInProgress && anyUpdatable);
-    checkUpdatesButton->setEnabled(!updateInProgress && !catalogLoading);
+    updateAllButton->setEnabled(!updateInProgress && !catalogLoading && anyUpdatable);
     refreshUpdateButtons();
+}
+
+void MainWindow::refreshUpdatesEmptyState()
+{
+    QString emptyText;
+    if (updatesTable->rowCount() == 0) {
+        if (catalogLoading)
+            emptyText = tr("Lade Repositorys…");
+        else if (!catalogUnavailableText().isEmpty())
+            emptyText = catalogUnavailableText();
+        else if (catalogLoaded && localModsLoaded)
+            emptyText = tr("Alle installierten Mods sind auf dem neuesten Stand.");
+        else
+            emptyText = tr("Noch nicht geprüft.");
+    }
+    updatesEmptyLabel->setText(emptyText);
+    updatesViews->setCurrentWidget(emptyText.isEmpty() ? static_cast<QWidget *>(updatesTable)
+                                                       : updatesEmptyLabel);
 }
 
 void MainWindow::setUpdateButtonsEnabled(bool enabled)
@@ -240,6 +268,8 @@ void MainWindow::updateSelectedMod()
                "gestartet. Bitte warte, bis das laufende Update abgeschlossen ist."));
         return;
     }
+    if (refuseWhileCatalogLoads())
+        return;
     const int row = selectedUpdateRow();
     if (row < 0)
         return;
@@ -284,7 +314,8 @@ void MainWindow::updateSelectedMod()
                "installiert, damit keine Altdateien zurückbleiben. Falls die Installation fehlschlägt, wird "
                "die "
                "vorherige Version automatisch wiederhergestellt.\n\nFortfahren?")
-                .arg(installed, entry.version));
+                .arg(installed, entry.version),
+            DefaultAnswer::Yes);
         if (!proceed)
             return;
     }
@@ -308,8 +339,12 @@ void MainWindow::updateSelectedMod()
         updateDownloadBar->setValue(100);
         updateDownloadBar->setFormat(tr("Installation abgeschlossen"));
         setStatus(tr("'%1' wurde aktualisiert.").arg(entry.name));
-        prompts.information(tr("Update abgeschlossen"),
-                            tr("'%1' wurde erfolgreich aktualisiert.").arg(entry.name));
+        // On success the error text carries what the player must still do, such as deleting a leftover
+        // backup.
+        QString text = tr("'%1' wurde erfolgreich aktualisiert.").arg(entry.name);
+        if (!error.isEmpty())
+            text += QStringLiteral("\n\n") + error;
+        prompts.information(tr("Update abgeschlossen"), text);
         return;
     }
     updatesStatusLabel->setText(tr("Update fehlgeschlagen: %1").arg(entry.name));
@@ -328,7 +363,7 @@ void MainWindow::updateAllMods()
                "gestartet. Bitte warte, bis das laufende Update abgeschlossen ist."));
         return;
     }
-    if (updatesTable->rowCount() == 0)
+    if (refuseWhileCatalogLoads() || updatesTable->rowCount() == 0)
         return;
     QList<UpdateCandidate> rows;
     for (int row = 0; row < updatesTable->rowCount(); ++row)
@@ -340,7 +375,7 @@ void MainWindow::updateAllMods()
             prompts.information(tr("Keine direkt ausführbaren Updates"), text);
         return;
     }
-    if (!prompts.question(tr("Alle Mods aktualisieren"), updateAllConfirmationText(plan)))
+    if (!prompts.question(tr("Alle Mods aktualisieren"), updateAllConfirmationText(plan), DefaultAnswer::Yes))
         return;
 
     updateInProgress = true;
@@ -360,6 +395,7 @@ void MainWindow::updateAllMods()
     int succeeded = 0;
     int cancelled = 0;
     QStringList errors;
+    QStringList warnings;
     for (int k = 1; k <= total; ++k) {
         const UpdatePlanItem &item = plan.items.at(k - 1);
         const QString progress = tr("Aktualisiere %1 von %2: %3").arg(k).arg(total).arg(item.entry.name);
@@ -368,9 +404,11 @@ void MainWindow::updateAllMods()
         updateDownloadBar->setValue(0);
         updateDownloadBar->setFormat(tr("Download: %p%"));
         QString error;
-        if (runRepositoryInstall(item.entry, item.folder, updateDownloadBar, &error))
+        if (runRepositoryInstall(item.entry, item.folder, updateDownloadBar, &error)) {
             ++succeeded;
-        else if (isInstallCancelled(error))
+            if (!error.isEmpty())
+                warnings.append(QStringLiteral("%1: %2").arg(item.entry.name, error));
+        } else if (isInstallCancelled(error))
             ++cancelled; // the player's own choice, not a failure
         else
             errors.append(QStringLiteral("%1: %2").arg(item.entry.name, error));
@@ -383,13 +421,15 @@ void MainWindow::updateAllMods()
                                                   : tr("Vorgang abgeschlossen"));
     updatesStatusLabel->setText(errors.isEmpty() ? tr("Alle Updates abgeschlossen.")
                                                  : tr("Updates mit Fehlern abgeschlossen."));
+    const QString warningText =
+        warnings.isEmpty() ? QString() : QStringLiteral("\n\n") + warnings.join(QStringLiteral("\n\n"));
     QString summary;
     if (errors.isEmpty()) {
         summary = tr("%1 Mods wurden erfolgreich aktualisiert.").arg(succeeded);
         if (cancelled > 0)
             summary += tr(" %1 abgebrochen.").arg(cancelled);
         setStatus(summary);
-        prompts.information(tr("Updates abgeschlossen"), summary);
+        prompts.information(tr("Updates abgeschlossen"), summary + warningText);
         return;
     }
     summary = tr("%1 Updates erfolgreich, %2 fehlgeschlagen.").arg(succeeded).arg(errors.size());
@@ -398,7 +438,8 @@ void MainWindow::updateAllMods()
     setStatus(summary);
     prompts.warning(tr("Updates abgeschlossen"),
                     tr("%1 Mods wurden aktualisiert. Bei %2 Mods trat ein Fehler auf:\n\n%3")
-                        .arg(succeeded)
-                        .arg(errors.size())
-                        .arg(errors.join(QStringLiteral("\n\n"))));
+                            .arg(succeeded)
+                            .arg(errors.size())
+                            .arg(errors.join(QStringLiteral("\n\n"))) +
+                        warningText);
 }

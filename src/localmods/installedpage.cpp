@@ -65,6 +65,7 @@ QWidget *MainWindow::buildInstalledPage()
     installedTable->setSelectionMode(QAbstractItemView::SingleSelection);
     installedTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     installedTable->setSortingEnabled(true);
+    installedTable->sortByColumn(NameColumn, Qt::AscendingOrder);
     installedTable->setWordWrap(false);
     installedTable->verticalHeader()->hide();
     installedTable->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
@@ -157,12 +158,12 @@ void MainWindow::rescanLocalMods()
     localMods = std::move(scan.mods);
     localFolderCopies = std::move(scan.folderCopies);
     installedModIoFileIds = std::move(scan.modIoFileIds);
+    localModsLoaded = true;
 
     relinkLocalMods();
     rebuildInstalledView();
     refreshUpdateList();
     applyCatalogFilter();
-    localModsLoaded = true;
     setStatus(tr("%1 lokale Mods gefunden.").arg(localMods.size()));
     warnAboutDuplicates();
 }

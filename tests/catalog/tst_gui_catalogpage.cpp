@@ -1,8 +1,4 @@
-#include "app/mainwindow.h"
-#include "catalog/repomod.h"
-#include "catalog/repositorylist.h"
-#include "localmods/installmarker.h"
-#include "testsupport.h"
+#include "windowfixture.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -52,6 +48,8 @@ private Q_SLOTS:
     void reloadWhileLoadingIsRefused();
     void repliesOfAnOlderLoadAreIgnored();
     void filtersSearchCategoryAndRepository();
+    void selectionFollowsTheEntryAcrossReloads();
+    void unreachableSiteIsNotAnEmptySearch();
     void installStatusAndButtonFollowLocalMods();
     void galleryFollowsTheTableSelection();
     void duplicateWarningIsShownOncePerSet();
@@ -61,25 +59,26 @@ private:
     MainWindow *makeLoadedWindow();
     QStringList shownNames(MainWindow &window) const;
 
-    TestEnvironment *environment = nullptr;
+    WindowFixture *fixture = nullptr;
     FakeHttpServer *server = nullptr;
-    ScriptedPrompts scripted;
+    ScriptedPrompts *scripted = nullptr;
+    QString userMods;
+    QString modIoMods;
 };
 
 void MainWindowTest::init()
 {
-    environment = new TestEnvironment;
-    server = new FakeHttpServer;
-    QVERIFY(server->isListening());
-    environment->setEnv("FX3MM_COMMUNITY_URL", server->url("/").toUtf8());
-    server->setResponse("/filebase/repos/fx3-v3.json", 200, builtInDocument(), "application/json");
+    fixture = new WindowFixture(builtInDocument());
+    server = &fixture->server;
+    scripted = &fixture->scripted;
+    userMods = fixture->userMods;
+    modIoMods = fixture->modIoMods;
     server->setResponse("/external.json", 200, externalDocument(), "application/json");
 }
 
 void MainWindowTest::cleanup()
 {
-    delete server;
-    delete environment;
+    delete fixture;
 }
 
 void MainWindowTest::configureRepositories(bool withFailingExternal)
@@ -98,7 +97,7 @@ void MainWindowTest::configureRepositories(bool withFailingExternal)
 MainWindow *MainWindowTest::makeLoadedWindow()
 {
     auto *window = new MainWindow;
-    window->prompts = scripted.prompts();
+    window->prompts = scripted->prompts();
     window->reloadCatalog();
     if (!QTest::qWaitFor([window] { return window->catalogLoaded; }, 10000))
         qWarning("catalog did not load");
@@ -107,9 +106,7 @@ MainWindow *MainWindowTest::makeLoadedWindow()
 
 QStringList MainWindowTest::shownNames(MainWindow &window) const
 {
-    QStringList names;
-    for (int row = 0; row < window.catalogTable->rowCount(); ++row)
-        names.append(window.catalogTable->item(row, 0)->text());
+    QStringList names = WindowProbe::catalogNames(window);
     names.sort();
     return names;
 }
@@ -146,7 +143,7 @@ void MainWindowTest::reloadWhileLoadingIsRefused()
 {
     configureRepositories(false);
     MainWindow window;
-    window.prompts = scripted.prompts();
+    window.prompts = scripted->prompts();
     window.reloadCatalog();
     QVERIFY(window.catalogLoading);
     QVERIFY(!window.reloadCatalogButton->isEnabled());
@@ -163,7 +160,7 @@ void MainWindowTest::repliesOfAnOlderLoadAreIgnored()
 {
     configureRepositories(false);
     MainWindow window;
-    window.prompts = scripted.prompts();
+    window.prompts = scripted->prompts();
     window.reloadCatalog();
     // A newer load begins before the replies arrive, as when the window resets its state.
     window.catalogLoading = false;
@@ -205,14 +202,57 @@ void MainWindowTest::filtersSearchCategoryAndRepository()
     QCOMPARE(window->repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
 }
 
+void MainWindowTest::selectionFollowsTheEntryAcrossReloads()
+{
+    configureRepositories(false);
+    std::unique_ptr<MainWindow> window(makeLoadedWindow());
+    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Gleisbau Paket"));
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
+
+    // The next load brings new entries first, so every position changes.
+    server->setResponse(
+        "/filebase/repos/fx3-v3.json", 200,
+        builtInDocument().replace("\"files\": [",
+                                  R"("files": [{"id": "99", "name": "Neu A", "download_url": "a.zip"},
+                                                       {"id": "98", "name": "Neu B", "download_url": "b.zip"},)"),
+        "application/json");
+    window->reloadCatalog();
+    // While it loads, nothing can be installed from the list.
+    QVERIFY(!window->installButton->isEnabled());
+    window->installSelectedRepositoryMod();
+    QVERIFY(scripted->messages.isEmpty());
+    QCOMPARE(window->statusLabel->text(),
+             QStringLiteral("Der Katalog wird gerade geladen. Bitte warte, bis er vollständig ist."));
+    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
+    QCOMPARE(window->catalogTitle->text(), QStringLiteral("Gleisbau Paket"));
+    QVERIFY(window->installButton->isEnabled());
+}
+
+void MainWindowTest::unreachableSiteIsNotAnEmptySearch()
+{
+    server->setResponse("/filebase/repos/fx3-v3.json", FakeResponse{0, {}, {}, true});
+    std::unique_ptr<MainWindow> window(makeLoadedWindow());
+    QCOMPARE(window->catalogViews->currentWidget(), window->catalogEmptyLabel);
+    const QString text = window->catalogEmptyLabel->text();
+    QVERIFY2(text.startsWith(QStringLiteral("Der Katalog konnte nicht geladen werden.\n\nTrackhaven: ")),
+             qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("Keine Treffer")));
+    QVERIFY(!window->catalogPreview->text().contains(QStringLiteral("Keine Treffer")));
+
+    // Once the site answers, a search that finds nothing says just that.
+    server->setResponse("/filebase/repos/fx3-v3.json", 200, builtInDocument(), "application/json");
+    window->reloadCatalog();
+    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
+    QCOMPARE(window->catalogViews->currentWidget(), window->catalogTable);
+    window->catalogSearch->setText(QStringLiteral("gibt es nicht"));
+    QCOMPARE(window->catalogEmptyLabel->text(), QStringLiteral("Keine Treffer gefunden"));
+    QCOMPARE(window->catalogViews->currentWidget(), window->catalogEmptyLabel);
+}
+
 void MainWindowTest::installStatusAndButtonFollowLocalMods()
 {
     configureRepositories(false);
-    const QString userMods = environment->makeDir("usermods");
-    const QString modIoMods = environment->makeDir("modio/73160/mods");
-    QSettings settings;
-    settings.setValue("paths/usermods", userMods);
-    settings.setValue("paths/modio", modIoMods);
     // An older copy of the locomotive installed from the catalog, and the station through mod.io.
     writeTestFile(userMods + "/br218/mod.lua",
                   "function data() return { info = { name = _(\"BR 218\") } } end");
@@ -268,11 +308,6 @@ void MainWindowTest::galleryFollowsTheTableSelection()
 void MainWindowTest::duplicateWarningIsShownOncePerSet()
 {
     configureRepositories(false);
-    const QString userMods = environment->makeDir("usermods");
-    const QString modIoMods = environment->makeDir("modio/mods");
-    QSettings settings;
-    settings.setValue("paths/usermods", userMods);
-    settings.setValue("paths/modio", modIoMods);
     const QByteArray lua = "function data() return { info = { name = _(\"Kleiner Bahnhof\") } } end";
     writeTestFile(userMods + "/kleiner_bahnhof/mod.lua", lua);
     writeTestFile(modIoMods + "/4711/mod.lua", lua);
@@ -282,10 +317,10 @@ void MainWindowTest::duplicateWarningIsShownOncePerSet()
     window->rescanLocalMods();
     window->reloadCatalog();
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(scripted.messages.size(), 1);
+    QCOMPARE(scripted->messages.size(), 1);
     QVERIFY(
-        scripted.messages.first().startsWith(QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
-    QVERIFY(scripted.messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
+        scripted->messages.first().startsWith(QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
+    QVERIFY(scripted->messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
 
     // The station's status tells the player, and the catalog refuses a second installation.
     window->catalogSearch->setText(QStringLiteral("Kleiner Bahnhof"));
@@ -299,7 +334,7 @@ void MainWindowTest::duplicateWarningIsShownOncePerSet()
     writeTestFile(modIoMods + "/4712/mod.lua",
                   "function data() return { info = { name = _(\"BR 218 Diesellok\") } } end");
     window->rescanLocalMods();
-    QCOMPARE(scripted.messages.size(), 2);
+    QCOMPARE(scripted->messages.size(), 2);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,7 +1,6 @@
-#include "app/mainwindow.h"
 #include "app/settings.h"
 #include "installfixtures.h"
-#include "localmods/installmarker.h"
+#include "windowfixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +11,7 @@
 #include <QtTest>
 
 // The window's install and update actions, end to end: catalog from a fake server on 127.0.0.1, archives
-// packed by the real 7-Zip, the player's answers scripted.
+// packed by the real 7-Zip, the player's answers scripted->
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -23,16 +22,18 @@ private Q_SLOTS:
     void catalogInstallBringsItsDependencyFirst();
     void declinedDependenciesLeaveNothingInstalled();
     void updateReplacesTheFolderCleanly();
+    void leftoverBackupIsNamedAfterAnUpdate();
     void manualInstallIntoAChosenFolder();
     void uninstallAsksAndRefusesModIoCopies();
 
 private:
     QByteArray archiveOf(const QString &folderName, const QByteArray &name, const QByteArray &version);
     void selectCatalogEntry(const QString &name);
+    void installOutdatedBasislok();
 
+    WindowFixture *fixture = nullptr;
     TestEnvironment *environment = nullptr;
-    FakeHttpServer *server = nullptr;
-    ScriptedPrompts scripted;
+    ScriptedPrompts *scripted = nullptr;
     MainWindow *window = nullptr;
     QString userMods;
 };
@@ -55,35 +56,23 @@ void MainWindowTest::init()
 {
     if (realSevenZip().isEmpty())
         QSKIP("7zz is not installed");
-    environment = new TestEnvironment;
-    server = new FakeHttpServer;
-    environment->setEnv("FX3MM_COMMUNITY_URL", server->url("/").toUtf8());
-    userMods = environment->makeDir("usermods");
-    QSettings settings;
-    settings.setValue("paths/usermods", userMods);
-    settings.setValue("performance/auto_check", false);
-    server->setResponse("/filebase/repos/fx3-v3.json", 200, R"({"files": [
+    fixture = new WindowFixture(R"({"files": [
         {"id": "301", "name": "Reskin Blau", "version": "1.0", "download_url": "files/reskin.zip",
          "dependencies": [{"id": "302", "name": "Basislok", "min_version": "2.0"}]},
         {"id": "302", "name": "Basislok", "version": "2.1", "download_url": "files/basis.zip"}
-    ]})",
-                        "application/json");
-    server->setResponse("/files/reskin.zip", 200, archiveOf("reskin_blau", "Reskin Blau", "1.0"));
-    server->setResponse("/files/basis.zip", 200, archiveOf("basislok", "Basislok", "2.1"));
-
-    window = new MainWindow;
-    window->prompts = scripted.prompts();
-    window->reloadCatalog();
-    QVERIFY(QTest::qWaitFor([this] { return window->catalogLoaded; }, 10000));
-    window->rescanLocalMods();
-    scripted.messages.clear();
+    ]})");
+    environment = &fixture->environment;
+    scripted = &fixture->scripted;
+    userMods = fixture->userMods;
+    fixture->server.setResponse("/files/reskin.zip", 200, archiveOf("reskin_blau", "Reskin Blau", "1.0"));
+    fixture->server.setResponse("/files/basis.zip", 200, archiveOf("basislok", "Basislok", "2.1"));
+    QVERIFY(fixture->openLoaded());
+    window = fixture->window.get();
 }
 
 void MainWindowTest::cleanup()
 {
-    delete window;
-    delete server;
-    delete environment;
+    delete fixture;
 }
 
 void MainWindowTest::selectCatalogEntry(const QString &name)
@@ -95,13 +84,13 @@ void MainWindowTest::selectCatalogEntry(const QString &name)
 void MainWindowTest::catalogInstallBringsItsDependencyFirst()
 {
     selectCatalogEntry("Reskin Blau");
-    scripted.choiceAnswers = {0}; // install the missing mod first
+    scripted->choiceAnswers = {0}; // install the missing mod first
     window->installSelectedRepositoryMod();
 
-    QCOMPARE(scripted.messages.size(), 2);
-    QVERIFY(scripted.messages[0].startsWith(QStringLiteral("choice|Benötigte Modifikationen|")));
-    QVERIFY(scripted.messages[0].contains(QStringLiteral("Basislok")));
-    QCOMPARE(scripted.messages[1],
+    QCOMPARE(scripted->messages.size(), 2);
+    QVERIFY(scripted->messages[0].startsWith(QStringLiteral("choice|Benötigte Modifikationen|")));
+    QVERIFY(scripted->messages[0].contains(QStringLiteral("Basislok")));
+    QCOMPARE(scripted->messages[1],
              QStringLiteral("information|Mod installiert|'Reskin Blau' und alle benötigten "
                             "Modifikationen wurden erfolgreich installiert."));
     QVERIFY(QFile::exists(userMods + "/basislok/mod.lua"));
@@ -111,22 +100,22 @@ void MainWindowTest::catalogInstallBringsItsDependencyFirst()
     QVERIFY(installedDependencyIds().contains(QStringLiteral("302")));
     QVERIFY(!window->installInProgress);
     QVERIFY(window->reloadCatalogButton->isEnabled());
-    QCOMPARE(window->catalogTable->item(0, 5)->text(), QStringLiteral("Installiert"));
+    QCOMPARE(WindowProbe::catalogRows(*window).first().value(5), QStringLiteral("Installiert"));
 }
 
 void MainWindowTest::declinedDependenciesLeaveNothingInstalled()
 {
     selectCatalogEntry("Reskin Blau");
-    scripted.choiceAnswers = {2}; // cancel
+    scripted->choiceAnswers = {2}; // cancel
     window->installSelectedRepositoryMod();
     // A cancel is the player's own choice: no failure message, only the status line.
-    QCOMPARE(scripted.messages.size(), 1);
+    QCOMPARE(scripted->messages.size(), 1);
     QCOMPARE(window->statusLabel->text(), QStringLiteral("Installation abgebrochen."));
     QVERIFY(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
     QVERIFY(window->installButton->isEnabled());
 }
 
-void MainWindowTest::updateReplacesTheFolderCleanly()
+void MainWindowTest::installOutdatedBasislok()
 {
     // Basislok 2.0 installed from the catalog, with a file the new version no longer has.
     writeTestFile(userMods + "/basislok/mod.lua",
@@ -136,12 +125,15 @@ void MainWindowTest::updateReplacesTheFolderCleanly()
     installed.version = QStringLiteral("2.0");
     QVERIFY(writeInstallMarker(userMods + "/basislok", repositoryInstallMarker(installed, QString())));
     window->rescanLocalMods();
-    QCOMPARE(window->updatesTable->rowCount(), 1);
+    QVERIFY(WindowProbe::selectUpdate(*window, "Basislok"));
+}
 
-    window->updatesTable->selectRow(0);
+void MainWindowTest::updateReplacesTheFolderCleanly()
+{
+    installOutdatedBasislok();
     window->updateSelectedMod();
     QVERIFY(!window->updateInProgress);
-    QCOMPARE(scripted.messages.last(),
+    QCOMPARE(scripted->messages.last(),
              QStringLiteral("information|Update abgeschlossen|'Basislok' wurde erfolgreich aktualisiert."));
     QVERIFY(!QFile::exists(userMods + "/basislok/res/old_file.txt"));
     QVERIFY(readTestFile(userMods + "/basislok/mod.lua").contains("2.1"));
@@ -149,8 +141,37 @@ void MainWindowTest::updateReplacesTheFolderCleanly()
     // No backup folder is left beside the mod.
     QCOMPARE(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"basislok"});
-    QCOMPARE(window->updatesTable->rowCount(), 0);
+    QVERIFY(WindowProbe::updateRows(*window).isEmpty());
     QCOMPARE(window->updatesStatusLabel->text(), QStringLiteral("Update abgeschlossen: Basislok"));
+}
+
+void MainWindowTest::leftoverBackupIsNamedAfterAnUpdate()
+{
+    installOutdatedBasislok();
+    // The old version's backup cannot be deleted after the new one is in place.
+    window->fileHooks.failAttempt = [](FileOperation operation, const QString &path) {
+        return operation == FileOperation::RemoveDirectory && path.contains(QLatin1String(".fx3mm_backup_"))
+                   ? QStringLiteral("gesperrt")
+                   : QString();
+    };
+    window->fileHooks.sleep = [](int) {
+    };
+    for (const bool all : {false, true}) {
+        if (all) {
+            installOutdatedBasislok();
+            window->updateAllMods();
+        } else {
+            window->updateSelectedMod();
+        }
+        const QString message = scripted->messages.last();
+        QVERIFY2(message.startsWith(all ? QStringLiteral("information|Updates abgeschlossen|")
+                                        : QStringLiteral("information|Update abgeschlossen|")),
+                 qPrintable(message));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(userMods + "/.fx3mm_backup_basislok_")),
+                 qPrintable(message));
+        QDir(userMods).removeRecursively();
+        QDir().mkpath(userMods);
+    }
 }
 
 void MainWindowTest::manualInstallIntoAChosenFolder()
@@ -170,7 +191,7 @@ void MainWindowTest::manualInstallIntoAChosenFolder()
     QCOMPARE(QSettings().value("paths/usermods").toString(), chosen);
     // Manual installations carry no marker.
     QVERIFY(!readInstallMarker(chosen + "/basislok").has_value());
-    QCOMPARE(scripted.messages.last(),
+    QCOMPARE(scripted->messages.last(),
              QStringLiteral("information|Mod installiert|Der Mod wurde erfolgreich installiert."));
 }
 
@@ -178,30 +199,24 @@ void MainWindowTest::uninstallAsksAndRefusesModIoCopies()
 {
     writeTestFile(userMods + "/basislok/mod.lua",
                   "function data() return { info = { name = _(\"Basislok\") } } end");
-    const QString modIoMods = environment->makeDir("modio/mods");
-    QSettings().setValue("paths/modio", modIoMods);
+    const QString modIoMods = fixture->modIoMods;
     writeTestFile(modIoMods + "/777/mod.lua",
                   "function data() return { info = { name = _(\"Hub Mod\") } } end");
     window->rescanLocalMods();
-    scripted.messages.clear();
+    scripted->messages.clear();
     QCOMPARE(window->localMods.size(), 2);
 
-    for (int row = 0; row < window->installedTable->rowCount(); ++row) {
-        if (window->installedTable->item(row, 0)->text() == QLatin1String("Hub Mod"))
-            window->installedTable->selectRow(row);
-    }
+    QVERIFY(WindowProbe::selectInstalled(*window, "Hub Mod"));
     window->uninstallSelectedLocalMod();
-    QVERIFY(scripted.messages.last().startsWith(QStringLiteral("information|mod.io-Mod|")));
+    QVERIFY(scripted->messages.last().startsWith(QStringLiteral("information|mod.io-Mod|")));
     QVERIFY(QFile::exists(modIoMods + "/777/mod.lua"));
 
-    for (int row = 0; row < window->installedTable->rowCount(); ++row) {
-        if (window->installedTable->item(row, 0)->text() == QLatin1String("Basislok"))
-            window->installedTable->selectRow(row);
-    }
-    scripted.questionAnswers = {false};
+    QVERIFY(WindowProbe::selectInstalled(*window, "Basislok"));
+    // Deleting is asked with No preselected.
     window->uninstallSelectedLocalMod();
+    QCOMPARE(scripted->questionDefaults, QList<bool>{false});
     QVERIFY(QFile::exists(userMods + "/basislok"));
-    scripted.questionAnswers = {true};
+    scripted->questionAnswers = {true};
     window->uninstallSelectedLocalMod();
     QVERIFY(!QFile::exists(userMods + "/basislok"));
     QCOMPARE(window->localMods.size(), 1);

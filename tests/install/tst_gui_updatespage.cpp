@@ -1,29 +1,31 @@
-#include "app/mainwindow.h"
-#include "catalog/repositorylist.h"
-#include "localmods/installmarker.h"
-#include "testsupport.h"
+#include "windowfixture.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
-#include <QTableWidget>
+#include <QStackedWidget>
 #include <QtTest>
 
 namespace {
 // Catalog: one entry per situation the updates page tells apart.
-QByteArray catalogDocument()
+const QByteArray catalogDocument = R"({"files": [
+  {"id": "201", "name": "Marker Lok", "version": "1.10", "download_url": "files/marker.zip"},
+  {"id": "202", "name": "Handarbeit Bahnhof", "version": "2.0", "download_url": "files/hand.zip"},
+  {"id": "203", "name": "Hub Wagen", "version": "3.0", "modio_id": "555", "download_url": "files/hub.zip"},
+  {"id": "204", "name": "Ohne Datei", "version": "5.0"},
+  {"id": "205", "name": "Aktuell", "version": "1.0", "download_url": "files/current.zip"},
+  {"id": "206", "name": "Werkzeugkasten", "version": "9.0", "category": "Werkzeuge & Tools",
+   "download_url": "files/tool.zip"}
+]})";
+
+enum Column
 {
-    return R"({"files": [
-      {"id": "201", "name": "Marker Lok", "version": "1.10", "download_url": "files/marker.zip"},
-      {"id": "202", "name": "Handarbeit Bahnhof", "version": "2.0", "download_url": "files/hand.zip"},
-      {"id": "203", "name": "Hub Wagen", "version": "3.0", "modio_id": "555", "download_url": "files/hub.zip"},
-      {"id": "204", "name": "Ohne Datei", "version": "5.0"},
-      {"id": "205", "name": "Aktuell", "version": "1.0", "download_url": "files/current.zip"},
-      {"id": "206", "name": "Werkzeugkasten", "version": "9.0", "category": "Werkzeuge & Tools",
-       "download_url": "files/tool.zip"}
-    ]})";
-}
+    Name,
+    Source,
+    Installed,
+    Available,
+    Status
+};
 } // namespace
 
 class MainWindowTest : public QObject
@@ -37,164 +39,176 @@ private Q_SLOTS:
     void updateAllGroupsWhatCannotBeUpdated();
     void updateSelectedRefusesModIoAndMissingDownloads();
     void secondRunIsRefusedWhileOneIsActive();
+    void actionsWaitForACatalogLoad();
+    void emptyListSaysWhy();
 
 private:
-    void installFromCatalog(const QString &folder, const QString &id, const QString &name,
-                            const QString &version);
-    QString rowStatus(const QString &name) const;
-    int rowOf(const QString &name) const;
+    MainWindow &window() { return *fixture->window; }
+    QList<QStringList> rows() { return WindowProbe::updateRows(window()); }
 
-    TestEnvironment *environment = nullptr;
-    FakeHttpServer *server = nullptr;
-    ScriptedPrompts scripted;
-    MainWindow *window = nullptr;
-    QString userMods;
-    QString modIoMods;
+    WindowFixture *fixture = nullptr;
 };
 
 void MainWindowTest::init()
 {
-    environment = new TestEnvironment;
-    server = new FakeHttpServer;
-    environment->setEnv("FX3MM_COMMUNITY_URL", server->url("/").toUtf8());
-    server->setResponse("/filebase/repos/fx3-v3.json", 200, catalogDocument(), "application/json");
-    userMods = environment->makeDir("usermods");
-    modIoMods = environment->makeDir("modio/mods");
-    QSettings settings;
-    settings.setValue("paths/usermods", userMods);
-    settings.setValue("paths/modio", modIoMods);
-
-    installFromCatalog("marker_lok", "201", "Marker Lok", "1.2");   // 1.2 is older than 1.10
-    installFromCatalog("aktuell", "205", "Aktuell", "1.0");         // up to date
-    installFromCatalog("werkzeug", "206", "Werkzeugkasten", "1.0"); // tools are never listed
-    installFromCatalog("ohne_datei", "204", "Ohne Datei", "4.0");
+    fixture = new WindowFixture(catalogDocument);
+    fixture->installFromCatalog("marker_lok", "201", "Marker Lok", "1.2");   // 1.2 is older than 1.10
+    fixture->installFromCatalog("aktuell", "205", "Aktuell", "1.0");         // up to date
+    fixture->installFromCatalog("werkzeug", "206", "Werkzeugkasten", "1.0"); // tools are never listed
+    fixture->installFromCatalog("ohne_datei", "204", "Ohne Datei", "4.0");
     // Installed by hand without any version: listed, the repository version is taken over.
-    writeTestFile(userMods + "/handarbeit_bahnhof/mod.lua",
+    writeTestFile(fixture->userMods + "/handarbeit_bahnhof/mod.lua",
                   "function data() return { info = { name = _(\"Handarbeit Bahnhof\") } } end");
     // A mod.io copy of an outdated entry.
-    writeTestFile(modIoMods + "/555/mod.lua",
+    writeTestFile(fixture->modIoMods + "/555/mod.lua",
                   "function data() return { info = { name = _(\"Hub Wagen\"), minorVersion = 1 } } end");
-
-    window = new MainWindow;
-    window->prompts = scripted.prompts();
-    window->reloadCatalog();
-    QVERIFY(QTest::qWaitFor([this] { return window->catalogLoaded; }, 10000));
-    window->rescanLocalMods();
-    scripted.messages.clear();
+    QVERIFY(fixture->openLoaded());
 }
 
 void MainWindowTest::cleanup()
 {
-    delete window;
-    delete server;
-    delete environment;
-}
-
-void MainWindowTest::installFromCatalog(const QString &folder, const QString &id, const QString &name,
-                                        const QString &version)
-{
-    writeTestFile(userMods + "/" + folder + "/mod.lua",
-                  "function data() return { info = { name = _(\"" + name.toUtf8() + "\") } } end");
-    RepoMod mod;
-    mod.id = id;
-    mod.name = name;
-    mod.version = version;
-    mod.repositoryName = QStringLiteral("Trackhaven");
-    mod.repositoryJsonUrl = builtInRepository().jsonUrl;
-    QVERIFY(writeInstallMarker(userMods + "/" + folder, repositoryInstallMarker(mod, QString())));
-}
-
-int MainWindowTest::rowOf(const QString &name) const
-{
-    for (int row = 0; row < window->updatesTable->rowCount(); ++row) {
-        if (window->updatesTable->item(row, 0)->text() == name)
-            return row;
-    }
-    return -1;
-}
-
-QString MainWindowTest::rowStatus(const QString &name) const
-{
-    const int row = rowOf(name);
-    return row < 0 ? QString() : window->updatesTable->item(row, 4)->text();
+    delete fixture;
 }
 
 void MainWindowTest::listsOutdatedModsWithTheirStatus()
 {
-    QCOMPARE(window->updatesTable->rowCount(), 4);
-    QCOMPARE(rowStatus("Marker Lok"), QStringLiteral("Update verfügbar"));
-    QCOMPARE(window->updatesTable->item(rowOf("Marker Lok"), 2)->text(), QStringLiteral("1.2"));
-    QCOMPARE(window->updatesTable->item(rowOf("Marker Lok"), 3)->text(), QStringLiteral("1.10"));
-    QCOMPARE(rowStatus("Handarbeit Bahnhof"), QStringLiteral("Repository-Version übernehmen"));
-    QCOMPARE(window->updatesTable->item(rowOf("Handarbeit Bahnhof"), 2)->text(), QStringLiteral("Unbekannt"));
-    QCOMPARE(rowStatus("Hub Wagen"), QStringLiteral("mod.io – Update über mod.io"));
-    QCOMPARE(rowStatus("Ohne Datei"), QStringLiteral("⚠ Download-Link fehlt"));
-    QCOMPARE(rowOf("Aktuell"), -1);
-    QCOMPARE(rowOf("Werkzeugkasten"), -1);
-    QVERIFY(window->updateAllButton->isEnabled());
+    // Sorted by name, A to Z, from the start.
+    QCOMPARE(WindowProbe::column(rows(), Name),
+             (QStringList{"Handarbeit Bahnhof", "Hub Wagen", "Marker Lok", "Ohne Datei"}));
+    QCOMPARE(WindowProbe::rowNamed(rows(), "Marker Lok"),
+             (QStringList{"Marker Lok", "Trackhaven", "1.2", "1.10", "Update verfügbar"}));
+    QCOMPARE(WindowProbe::rowNamed(rows(), "Handarbeit Bahnhof"),
+             (QStringList{"Handarbeit Bahnhof", "Trackhaven", "Unbekannt", "2.0",
+                          "Repository-Version übernehmen"}));
+    QCOMPARE(WindowProbe::rowNamed(rows(), "Hub Wagen").value(Status),
+             QStringLiteral("mod.io – Update über mod.io"));
+    QCOMPARE(WindowProbe::rowNamed(rows(), "Ohne Datei").value(Status),
+             QStringLiteral("⚠ Download-Link fehlt"));
+    QVERIFY(window().updateAllButton->isEnabled());
 
-    window->updatesTable->selectRow(rowOf("Hub Wagen"));
-    QVERIFY(!window->updateSelectedButton->isEnabled());
-    QVERIFY(window->updateSelectedButton->toolTip().contains(QLatin1String("mod.io")));
-    window->updatesTable->selectRow(rowOf("Marker Lok"));
-    QVERIFY(window->updateSelectedButton->isEnabled());
-    QVERIFY(window->updateSelectedButton->toolTip().isEmpty());
+    QVERIFY(WindowProbe::selectUpdate(window(), "Hub Wagen"));
+    QVERIFY(!window().updateSelectedButton->isEnabled());
+    QVERIFY(window().updateSelectedButton->toolTip().contains(QLatin1String("mod.io")));
+    QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
+    QVERIFY(window().updateSelectedButton->isEnabled());
+    QVERIFY(window().updateSelectedButton->toolTip().isEmpty());
+
+    // Taking over the repository version is asked with Yes preselected; No leaves everything as it was.
+    QVERIFY(WindowProbe::selectUpdate(window(), "Handarbeit Bahnhof"));
+    fixture->scripted.questionAnswers = {false};
+    window().updateSelectedMod();
+    QCOMPARE(fixture->scripted.messages.size(), 1);
+    QVERIFY(fixture->scripted.messages.first().startsWith(
+        QStringLiteral("question|Repository-Version verwenden|Die lokale Mod meldet die Version 'Unbekannt', "
+                       "das Repository führt Version '2.0'.")));
+    QCOMPARE(fixture->scripted.questionDefaults, QList<bool>{true});
+    QVERIFY(!window().updateInProgress);
 }
 
 void MainWindowTest::updateAllGroupsWhatCannotBeUpdated()
 {
-    scripted.questionAnswers = {false};
-    window->updateAllMods();
-    QCOMPARE(scripted.messages.size(), 1);
-    const QString confirmation = scripted.messages.first();
+    fixture->scripted.questionAnswers = {false};
+    window().updateAllMods();
+    QCOMPARE(fixture->scripted.messages.size(), 1);
+    QCOMPARE(fixture->scripted.questionDefaults, QList<bool>{true});
+    const QString confirmation = fixture->scripted.messages.first();
     QVERIFY(confirmation.startsWith(
         QStringLiteral("question|Alle Mods aktualisieren|Es werden 2 Mods aktualisiert:\n\n")));
-    QVERIFY(confirmation.contains(QStringLiteral("Marker Lok\nHandarbeit Bahnhof")));
+    QVERIFY(confirmation.contains(QStringLiteral("Handarbeit Bahnhof\nMarker Lok")));
     QVERIFY(confirmation.contains(QStringLiteral("im Mod Hub des Spiels:\n\nHub Wagen")));
     QVERIFY(confirmation.contains(QStringLiteral("sie werden übersprungen:\n\nOhne Datei")));
     QVERIFY(confirmation.contains(QStringLiteral("Handarbeit Bahnhof: lokal Unbekannt → Repository 2.0")));
     QVERIFY(confirmation.endsWith(QStringLiteral("\n\nFortfahren?")));
-    QVERIFY(!window->updateInProgress);
+    QVERIFY(!window().updateInProgress);
 
     // With only mods that cannot be updated directly nothing starts.
-    for (const char *name : {"Marker Lok", "Handarbeit Bahnhof"})
-        window->updatesTable->removeRow(rowOf(QString::fromUtf8(name)));
-    scripted.messages.clear();
-    window->updateAllMods();
+    for (const char *name : {"Marker Lok", "Handarbeit Bahnhof"}) {
+        QVERIFY(WindowProbe::selectUpdate(window(), QString::fromUtf8(name)));
+        window().updatesTable->removeRow(window().updatesTable->currentRow());
+    }
+    fixture->scripted.messages.clear();
+    window().updateAllMods();
     QCOMPARE(
-        scripted.messages,
+        fixture->scripted.messages,
         QStringList{"information|Keine direkt ausführbaren Updates|Über mod.io aktualisieren:\nHub Wagen\n\n"
                     "Keine Download-Datei im Repository:\nOhne Datei"});
-    QVERIFY(!window->updateInProgress);
+    QVERIFY(!window().updateInProgress);
 }
 
 void MainWindowTest::updateSelectedRefusesModIoAndMissingDownloads()
 {
-    window->updatesTable->selectRow(rowOf("Hub Wagen"));
-    window->updateSelectedMod();
-    window->updatesTable->selectRow(rowOf("Ohne Datei"));
-    window->updateSelectedMod();
-    QCOMPARE(scripted.messages.size(), 2);
-    QVERIFY(scripted.messages[0].startsWith(QStringLiteral("information|Update über mod.io|")));
-    QVERIFY(scripted.messages[1].startsWith(QStringLiteral("warning|Download nicht verfügbar|")));
-    QVERIFY(!window->updateInProgress);
+    QVERIFY(WindowProbe::selectUpdate(window(), "Hub Wagen"));
+    window().updateSelectedMod();
+    QVERIFY(WindowProbe::selectUpdate(window(), "Ohne Datei"));
+    window().updateSelectedMod();
+    QCOMPARE(fixture->scripted.messages.size(), 2);
+    QVERIFY(fixture->scripted.messages[0].startsWith(QStringLiteral("information|Update über mod.io|")));
+    QVERIFY(fixture->scripted.messages[1].startsWith(QStringLiteral("warning|Download nicht verfügbar|")));
+    QVERIFY(!window().updateInProgress);
 }
 
 void MainWindowTest::secondRunIsRefusedWhileOneIsActive()
 {
-    window->updateInProgress = true;
-    window->updateAllMods();
-    window->updatesTable->selectRow(rowOf("Marker Lok"));
-    window->updateSelectedMod();
-    QCOMPARE(scripted.messages.size(), 2);
-    for (const QString &message : std::as_const(scripted.messages))
+    window().updateInProgress = true;
+    window().updateAllMods();
+    QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
+    window().updateSelectedMod();
+    QCOMPARE(fixture->scripted.messages.size(), 2);
+    for (const QString &message : std::as_const(fixture->scripted.messages))
         QVERIFY(message.startsWith(QStringLiteral("information|Update läuft bereits|")));
     // The catalog cannot be reloaded under a running update either.
-    const quint32 generation = window->loadGeneration;
-    window->reloadCatalog();
-    QCOMPARE(window->loadGeneration, generation);
-    QVERIFY(!window->catalogLoading);
-    window->updateInProgress = false;
+    const quint32 generation = window().loadGeneration;
+    window().reloadCatalog();
+    QCOMPARE(window().loadGeneration, generation);
+    QVERIFY(!window().catalogLoading);
+    window().updateInProgress = false;
+}
+
+void MainWindowTest::actionsWaitForACatalogLoad()
+{
+    // The second load answers in another order: the rows would point at other entries.
+    fixture->serveCatalog(R"({"files": [
+      {"id": "209", "name": "Neu dabei", "version": "1.0", "download_url": "files/new.zip"},
+      {"id": "205", "name": "Aktuell", "version": "1.0", "download_url": "files/current.zip"},
+      {"id": "201", "name": "Marker Lok", "version": "1.10", "download_url": "files/marker.zip"},
+      {"id": "202", "name": "Handarbeit Bahnhof", "version": "2.0", "download_url": "files/hand.zip"}
+    ]})");
+    QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
+    window().reloadCatalog();
+    QVERIFY(window().catalogLoading);
+    for (QPushButton *button :
+         {window().updateSelectedButton, window().updateAllButton, window().checkUpdatesButton})
+        QVERIFY(!button->isEnabled());
+    window().updateSelectedMod();
+    window().updateAllMods();
+    QVERIFY(fixture->scripted.messages.isEmpty());
+    QVERIFY(!window().updateInProgress);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window().catalogLoading, 10000);
+    // The list is rebuilt from the new catalog: every row names its own entry.
+    for (const QString &name : {QStringLiteral("Handarbeit Bahnhof"), QStringLiteral("Marker Lok")})
+        QCOMPARE(WindowProbe::updateTargetOf(window(), name), name);
+    QCOMPARE(WindowProbe::column(rows(), Name), (QStringList{"Handarbeit Bahnhof", "Marker Lok"}));
+    QVERIFY(window().updateAllButton->isEnabled());
+    QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
+    QVERIFY(window().updateSelectedButton->isEnabled());
+}
+
+void MainWindowTest::emptyListSaysWhy()
+{
+    QCOMPARE(window().updatesViews->currentWidget(), window().updatesTable);
+    // Everything current: the page says so instead of showing an empty table.
+    fixture->serveCatalog(R"({"files": [{"id": "201", "name": "Marker Lok", "version": "1.2"}]})");
+    QVERIFY(fixture->reload());
+    QCOMPARE(window().updatesViews->currentWidget(), window().updatesEmptyLabel);
+    QCOMPARE(window().updatesEmptyLabel->text(),
+             QStringLiteral("Alle installierten Mods sind auf dem neuesten Stand."));
+    // An unreachable site is not "up to date".
+    fixture->server.setResponse("/filebase/repos/fx3-v3.json", 500, "kaputt");
+    QVERIFY(fixture->reload());
+    QVERIFY2(window().updatesEmptyLabel->text().startsWith(
+                 QStringLiteral("Der Katalog konnte nicht geladen werden.\n\nTrackhaven: ")),
+             qPrintable(window().updatesEmptyLabel->text()));
 }
 
 QTEST_MAIN(MainWindowTest)

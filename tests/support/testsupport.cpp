@@ -252,9 +252,10 @@ MessagePrompts ScriptedPrompts::prompts()
     prompts.information = record("information");
     prompts.warning = record("warning");
     prompts.critical = record("critical");
-    prompts.question = [this](const QString &title, const QString &text) {
+    prompts.question = [this](const QString &title, const QString &text, DefaultAnswer defaultAnswer) {
         messages.append(QStringLiteral("question|") + title + QLatin1Char('|') + text);
-        return questionAnswers.isEmpty() ? true : questionAnswers.takeFirst();
+        questionDefaults.append(defaultAnswer == DefaultAnswer::Yes);
+        return questionAnswers.isEmpty() ? defaultAnswer == DefaultAnswer::Yes : questionAnswers.takeFirst();
     };
     prompts.choice = [this](const QString &title, const QString &text, const QString &informativeText,
                             const QStringList &, int) {

@@ -103,12 +103,14 @@ private:
 };
 
 // Scripted answers for the main window's message boxes. Every message is recorded as "<kind>|<title>|<text>";
-// questions take the next queued answer (Yes / button 0 when none is queued).
+// questions take the next queued answer, else the default button, as a player pressing Enter would (choices:
+// button 0). questionDefaults records each question's default, true for Yes.
 class ScriptedPrompts
 {
 public:
     MessagePrompts prompts();
     QStringList messages;
     QList<bool> questionAnswers;
+    QList<bool> questionDefaults;
     QList<int> choiceAnswers;
 };

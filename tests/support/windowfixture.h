@@ -1,0 +1,167 @@
+#pragma once
+
+// The main window in a private world, for the tests that drive its pages: a test environment, the community
+// site served by a fake server on 127.0.0.1, mod folders of its own and scripted answers to every message.
+// Only tests that link the widgets include this header.
+
+#include "app/mainwindow.h"
+#include "catalog/repositorylist.h"
+#include "localmods/installmarker.h"
+#include "testsupport.h"
+
+#include <QSettings>
+#include <QTableWidget>
+#include <QTest>
+
+#include <memory>
+
+// Reads and drives the pages' lists as the player sees them: rows in the order shown, one text per column.
+struct WindowProbe
+{
+    static QList<QStringList> rowsOf(const QTableWidget *table)
+    {
+        QList<QStringList> rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList texts;
+            for (int column = 0; column < table->columnCount(); ++column)
+                texts.append(table->item(row, column) ? table->item(row, column)->text() : QString());
+            rows.append(texts);
+        }
+        return rows;
+    }
+    static QStringList column(const QList<QStringList> &rows, int column)
+    {
+        QStringList texts;
+        for (const QStringList &row : rows)
+            texts.append(row.value(column));
+        return texts;
+    }
+    // The row whose first column reads name, or an empty list.
+    static QStringList rowNamed(const QList<QStringList> &rows, const QString &name)
+    {
+        for (const QStringList &row : rows) {
+            if (row.value(0) == name)
+                return row;
+        }
+        return {};
+    }
+    static bool selectRowNamed(QTableWidget *table, const QString &name)
+    {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (table->item(row, 0) && table->item(row, 0)->text() == name) {
+                table->selectRow(row);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static QList<QStringList> catalogRows(const MainWindow &window) { return rowsOf(window.catalogTable); }
+    static QStringList catalogNames(const MainWindow &window) { return column(catalogRows(window), 0); }
+    static bool selectCatalogEntry(MainWindow &window, const QString &name)
+    {
+        return selectRowNamed(window.catalogTable, name);
+    }
+    static QString selectedCatalogName(const MainWindow &window)
+    {
+        const int index = window.selectedCatalogIndex;
+        return index >= 0 && index < window.catalog.size() ? window.catalog.at(index).name : QString();
+    }
+
+    static QList<QStringList> updateRows(const MainWindow &window) { return rowsOf(window.updatesTable); }
+    static bool selectUpdate(MainWindow &window, const QString &name)
+    {
+        return selectRowNamed(window.updatesTable, name);
+    }
+    // The name of the catalog entry the update row of the named mod would install.
+    static QString updateTargetOf(const MainWindow &window, const QString &name)
+    {
+        for (int row = 0; row < window.updatesTable->rowCount(); ++row) {
+            const QTableWidgetItem *item = window.updatesTable->item(row, 0);
+            if (item && item->text() == name) {
+                const int index = item->data(Qt::UserRole).toInt();
+                return index >= 0 && index < window.catalog.size() ? window.catalog.at(index).name
+                                                                   : QString();
+            }
+        }
+        return {};
+    }
+
+    static QList<QStringList> installedRows(const MainWindow &window)
+    {
+        return rowsOf(window.installedTable);
+    }
+    static bool selectInstalled(MainWindow &window, const QString &name)
+    {
+        return selectRowNamed(window.installedTable, name);
+    }
+};
+
+struct WindowFixture
+{
+    TestEnvironment environment;
+    FakeHttpServer server;
+    ScriptedPrompts scripted;
+    QString userMods;
+    QString modIoMods;
+    std::unique_ptr<MainWindow> window;
+
+    // The built-in repository answers with catalogDocument.
+    explicit WindowFixture(const QByteArray &catalogDocument = QByteArrayLiteral("{\"files\": []}"))
+    {
+        environment.setEnv("FX3MM_COMMUNITY_URL", server.url(QStringLiteral("/")).toUtf8());
+        serveCatalog(catalogDocument);
+        userMods = environment.makeDir(QStringLiteral("usermods"));
+        modIoMods = environment.makeDir(QStringLiteral("modio/mods"));
+        QSettings settings;
+        settings.setValue(QStringLiteral("paths/usermods"), userMods);
+        settings.setValue(QStringLiteral("paths/modio"), modIoMods);
+        settings.setValue(QStringLiteral("performance/auto_check"), false);
+    }
+
+    void serveCatalog(const QByteArray &document)
+    {
+        server.setResponse("/filebase/repos/fx3-v3.json", 200, document, "application/json");
+    }
+
+    // Builds the window with scripted answers; nothing is loaded yet.
+    MainWindow &open()
+    {
+        window = std::make_unique<MainWindow>();
+        window->prompts = scripted.prompts();
+        return *window;
+    }
+
+    // Loads the catalog and scans the mod folders, then forgets the messages that caused.
+    bool openLoaded()
+    {
+        open();
+        if (!reload())
+            return false;
+        window->rescanLocalMods();
+        scripted.messages.clear();
+        scripted.questionDefaults.clear();
+        return true;
+    }
+
+    bool reload()
+    {
+        window->reloadCatalog();
+        return QTest::qWaitFor([this] { return window->catalogLoaded && !window->catalogLoading; }, 10000);
+    }
+
+    // A mod folder installed from the built-in repository: a mod.lua naming it and an install marker.
+    void installFromCatalog(const QString &folder, const QString &id, const QString &name,
+                            const QString &version) const
+    {
+        writeTestFile(userMods + QLatin1Char('/') + folder + QStringLiteral("/mod.lua"),
+                      "function data() return { info = { name = _(\"" + name.toUtf8() + "\") } } end");
+        RepoMod mod;
+        mod.id = id;
+        mod.name = name;
+        mod.version = version;
+        mod.repositoryName = QStringLiteral("Trackhaven");
+        mod.repositoryJsonUrl = builtInRepository().jsonUrl;
+        writeInstallMarker(userMods + QLatin1Char('/') + folder, repositoryInstallMarker(mod, QString()));
+    }
+};
