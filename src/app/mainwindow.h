@@ -215,4 +215,5 @@ private:
     friend class MainWindowTest;
     friend struct WindowProbe;
     friend struct WindowFixture;
+    friend struct PageBenchmark;
 };
