@@ -47,12 +47,12 @@ struct PageBenchmark
     }
     qint64 type(const QString &text)
     {
-        return timeToPaint([&] { window.catalogSearch->setText(text); });
+        return timeToPaint([&] { window.catalogView.search->setText(text); });
     }
     qint64 showGallery(bool gallery)
     {
         return timeToPaint(
-            [&] { (gallery ? window.catalogGalleryButton : window.catalogListButton)->click(); });
+            [&] { (gallery ? window.catalogView.galleryButton : window.catalogView.listButton)->click(); });
     }
     qint64 rescan()
     {
@@ -63,7 +63,7 @@ struct PageBenchmark
         const int index = window.selectedCatalogIndex;
         return index >= 0 && index < window.catalog.size() ? window.catalog.at(index).name : QString();
     }
-    void select(const QString &name) { window.catalogSearch->setText(name); }
+    void select(const QString &name) { window.catalogView.search->setText(name); }
 
     // The CPU time of the change and the paint that follows it: the machine's other work does not count.
     template <typename Change> qint64 timeToPaint(Change &&change)

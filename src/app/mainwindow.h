@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/messageprompts.h"
+#include "catalog/catalogview.h"
 #include "catalog/repomod.h"
 #include "install/fileoperations.h"
 #include "install/installer.h"
+#include "install/updatesview.h"
+#include "localmods/installedview.h"
 #include "localmods/installstatus.h"
 #include "localmods/localmod.h"
-#include "localmods/matchindex.h"
 
 #include <QHash>
 #include <QList>
@@ -15,17 +17,11 @@
 #include <QSet>
 #include <QStringList>
 
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QNetworkDiskCache;
 class QNetworkReply;
 class QProgressBar;
-class QPushButton;
 class QStackedWidget;
-class QTableWidget;
-class QTextBrowser;
 class QUrl;
 class QJsonObject;
 
@@ -94,6 +90,9 @@ private:
     void finishCatalogLoad();
     void rebuildCatalogFilterLists();
     void refreshCatalogIndexes();
+    // The install statuses changed with the local mods.
+    void refreshCatalogStatuses();
+    void selectCatalogRow(int row);
     void showCatalogDetails(int index);
     void clearCatalogDetails();
     void setCatalogGalleryMode(bool gallery);
@@ -112,7 +111,8 @@ private:
     void refreshUpdateList();
     void refreshUpdateButtons();
     void refreshUpdatesEmptyState();
-    int selectedUpdateRow() const;
+    // The candidate of the selected update row, or null.
+    const UpdateCandidate *selectedUpdateCandidate() const;
     void setUpdateButtonsEnabled(bool enabled);
     void finishUpdateRun();
 
@@ -154,37 +154,19 @@ private:
     bool installInProgress = false;
     bool updateInProgress = false;
 
-    // Catalog state
+    // Catalog
     QList<RepoMod> catalog;
     // The entries of a load in progress. The shown catalog stays as it is until the load is complete, so
     // the positions the pages hold keep naming the entries the player sees.
     QList<RepoMod> pendingCatalog;
-    QStringList catalogSearchTextCache;
-    CatalogMatchIndex catalogMatchIndex;
     quint32 loadGeneration = 0;
     int pendingRepositories = 0;
     int loadedRepositories = 0;
     QStringList loadErrors;
     int selectedCatalogIndex = -1;
+    CatalogView catalogView;
 
-    QLineEdit *catalogSearch = nullptr;
-    QComboBox *categoryFilter = nullptr;
-    QComboBox *repositoryFilter = nullptr;
-    QPushButton *catalogListButton = nullptr;
-    QPushButton *catalogGalleryButton = nullptr;
-    QPushButton *reloadCatalogButton = nullptr;
-    QStackedWidget *catalogViews = nullptr;
-    QTableWidget *catalogTable = nullptr;
-    QListWidget *catalogGallery = nullptr;
-    QLabel *catalogEmptyLabel = nullptr;
-    QLabel *catalogPreview = nullptr;
-    QLabel *catalogTitle = nullptr;
-    QLabel *catalogInfo = nullptr;
-    QTextBrowser *catalogDescription = nullptr;
-    QPushButton *installButton = nullptr;
-    QProgressBar *installProgress = nullptr;
-
-    // Local mods state
+    // Local mods
     QList<LocalMod> localMods;
     QList<LocalMod> localFolderCopies;
     InstalledModsIndex installedIndex;
@@ -192,25 +174,10 @@ private:
     QStringList duplicateDescriptions;
     QString lastDuplicateWarning;
     QHash<QString, QString> installedModIoFileIds;
+    InstalledView installedView;
 
-    QStackedWidget *installedViews = nullptr;
-    QTableWidget *installedTable = nullptr;
-    QListWidget *installedGallery = nullptr;
-    QPushButton *installedListButton = nullptr;
-    QPushButton *installedGalleryButton = nullptr;
-    QPushButton *openFolderButton = nullptr;
-    QPushButton *uninstallButton = nullptr;
-
-    // Updates page
-    QPushButton *checkUpdatesButton = nullptr;
-    QPushButton *updateSelectedButton = nullptr;
-    QPushButton *updateAllButton = nullptr;
-    QStackedWidget *updatesViews = nullptr;
-    QTableWidget *updatesTable = nullptr;
-    QLabel *updatesEmptyLabel = nullptr;
-    QLabel *updatesStatusLabel = nullptr;
-    QProgressBar *updateDownloadBar = nullptr;
-    QProgressBar *updateOverallBar = nullptr;
+    // Updates
+    UpdatesView updatesView;
 
     friend class MainWindowTest;
     friend struct WindowProbe;

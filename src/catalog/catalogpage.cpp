@@ -1,5 +1,7 @@
-#include "app/emptylistwidget.h"
+#include "app/listroles.h"
+#include "app/listwidgets.h"
 #include "app/mainwindow.h"
+#include "app/recordtablemodel.h"
 #include "catalog/catalogdetails.h"
 #include "catalog/catalogfilter.h"
 #include "catalog/repositorylist.h"
@@ -12,13 +14,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QNetworkReply>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -33,6 +34,9 @@ enum CatalogColumn
     VersionColumn,
     StatusColumn
 };
+
+constexpr int galleryPictureHeight = 126;
+constexpr int smallestNameColumn = 220;
 
 QPushButton *makeToggle(const QString &text, QWidget *parent)
 {
@@ -70,135 +74,179 @@ RepoMod MainWindow::parseMod(const QJsonObject &entry, const QHash<QString, QStr
 
 QWidget *MainWindow::buildCatalogPage()
 {
+    CatalogView &view = catalogView;
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
     auto *filterRow = new QHBoxLayout;
-    catalogSearch = new QLineEdit(page);
-    catalogSearch->setPlaceholderText(tr("Mods, Autor, Tags, Kategorien oder Quelle durchsuchen…"));
-    catalogSearch->setClearButtonEnabled(true);
-    catalogSearch->setMinimumHeight(32);
-    categoryFilter = new QComboBox(page);
-    categoryFilter->addItem(tr("Alle Kategorien"), QString());
-    categoryFilter->setMinimumWidth(170);
-    repositoryFilter = new QComboBox(page);
-    repositoryFilter->addItem(tr("Alle Repositorys"), QString());
-    repositoryFilter->setMinimumWidth(150);
-    catalogListButton = makeToggle(tr("Liste"), page);
-    catalogGalleryButton = makeToggle(tr("Galerie"), page);
-    catalogListButton->setChecked(true);
-    reloadCatalogButton = new QPushButton(tr("Katalog aktualisieren"), page);
-    reloadCatalogButton->setMinimumHeight(32);
-    filterRow->addWidget(catalogSearch, 1);
-    filterRow->addWidget(categoryFilter);
-    filterRow->addWidget(repositoryFilter);
-    filterRow->addWidget(catalogListButton);
-    filterRow->addWidget(catalogGalleryButton);
-    filterRow->addWidget(reloadCatalogButton);
+    view.search = new QLineEdit(page);
+    view.search->setPlaceholderText(tr("Mods, Autor, Tags, Kategorien oder Quelle durchsuchen…"));
+    view.search->setClearButtonEnabled(true);
+    view.search->setMinimumHeight(32);
+    view.categoryFilter = new QComboBox(page);
+    view.categoryFilter->addItem(tr("Alle Kategorien"), QString());
+    view.categoryFilter->setMinimumWidth(150);
+    view.categoryFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    view.categoryFilter->setMinimumContentsLength(12);
+    view.repositoryFilter = new QComboBox(page);
+    view.repositoryFilter->addItem(tr("Alle Repositorys"), QString());
+    view.repositoryFilter->setMinimumWidth(140);
+    view.repositoryFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    view.repositoryFilter->setMinimumContentsLength(10);
+    view.listButton = makeToggle(tr("Liste"), page);
+    view.galleryButton = makeToggle(tr("Galerie"), page);
+    view.listButton->setChecked(true);
+    view.reloadButton = new QPushButton(tr("Katalog aktualisieren"), page);
+    view.reloadButton->setMinimumHeight(32);
+    filterRow->addWidget(view.search, 1);
+    filterRow->addWidget(view.categoryFilter);
+    filterRow->addWidget(view.repositoryFilter);
+    filterRow->addWidget(view.listButton);
+    filterRow->addWidget(view.galleryButton);
+    filterRow->addWidget(view.reloadButton);
     layout->addLayout(filterRow);
 
+    const auto entry = [this](int index) -> const RepoMod & {
+        return catalog.at(index);
+    };
+    view.model = new RecordTableModel(
+        {{tr("Mod"),
+          [entry](int i) {
+              return entry(i).name;
+          }},
+         {tr("Kategorie"),
+          [entry](int i) {
+              return entry(i).categories.join(QStringLiteral(", "));
+          }},
+         {tr("Autor"),
+          [entry](int i) {
+              return entry(i).author;
+          }},
+         {tr("Quelle"),
+          [entry](int i) {
+              return entry(i).repositoryName;
+          }},
+         {tr("Version"), [entry](int i) { return entry(i).version; }, RecordTableModel::SortAs::Version},
+         {tr("Status"),
+          [this](int i) {
+              return catalogInstallStatusText(catalogStatusOf(i).state);
+          }}},
+        [this, entry](int i, int column, int role) -> QVariant {
+            switch (role) {
+            case Qt::UserRole:
+                return i;
+            case Qt::ToolTipRole:
+                return column == NameColumn ? QVariant(entry(i).description.left(500)) : QVariant();
+            case ListRole::CardTitle:
+                return entry(i).name;
+            case ListRole::CardLines:
+                return QStringList{
+                    QStringLiteral("%1 • %2").arg(entry(i).author, entry(i).version),
+                    QStringLiteral("%1 • %2").arg(entry(i).repositoryName,
+                                                  catalogView.model->cellText(i, StatusColumn))};
+            case ListRole::CardToolTip:
+                return entry(i).description.left(700);
+            default:
+                return {};
+            }
+        },
+        this);
+
     auto *splitter = new QSplitter(Qt::Horizontal, page);
-    catalogViews = new QStackedWidget(splitter);
-    catalogTable = new QTableWidget(0, 6, catalogViews);
-    catalogTable->setHorizontalHeaderLabels(
-        {tr("Mod"), tr("Kategorie"), tr("Autor"), tr("Quelle"), tr("Version"), tr("Status")});
-    catalogTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    catalogTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    catalogTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    catalogTable->setSortingEnabled(true);
-    catalogTable->setWordWrap(false);
-    catalogTable->verticalHeader()->hide();
-    catalogTable->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    catalogTable->horizontalHeader()->setSectionResizeMode(StatusColumn, QHeaderView::ResizeToContents);
-    catalogTable->horizontalHeader()->setMinimumSectionSize(48);
-    catalogTable->setColumnWidth(CategoryColumn, 120);
-    catalogTable->setColumnWidth(AuthorColumn, 120);
-    catalogTable->setColumnWidth(SourceColumn, 95);
-    catalogTable->setColumnWidth(VersionColumn, 62);
-    catalogTable->sortByColumn(-1, Qt::AscendingOrder);
-    catalogGallery = new QListWidget(catalogViews);
-    catalogGallery->setViewMode(QListView::IconMode);
-    catalogGallery->setResizeMode(QListView::Adjust);
-    catalogGallery->setMovement(QListView::Static);
-    catalogGallery->setIconSize(QSize(224, 126));
-    catalogGallery->setWordWrap(true);
-    catalogGallery->setSpacing(8);
-    catalogEmptyLabel = makeEmptyListLabel(catalogViews);
-    catalogViews->addWidget(catalogTable);
-    catalogViews->addWidget(catalogGallery);
-    catalogViews->addWidget(catalogEmptyLabel);
+    view.views = new QStackedWidget(splitter);
+    view.table = new QTableView(view.views);
+    view.table->setModel(view.model);
+    setUpRecordTable(view.table);
+    // Catalog order (the order the repositories answered in) until the player picks a column.
+    view.table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    view.table->setSortingEnabled(true);
+    view.columns = new ColumnFiller(view.table, NameColumn, smallestNameColumn);
+    view.gallery = new CardGridView(240, galleryPictureHeight, view.views);
+    view.gallery->setModel(view.model);
+    // One selection for both: the gallery shows the row the table has selected, and the other way round.
+    view.gallery->setSelectionModel(view.table->selectionModel());
+    view.emptyLabel = makeEmptyListLabel(view.views);
+    view.views->addWidget(view.table);
+    view.views->addWidget(view.gallery);
+    view.views->addWidget(view.emptyLabel);
 
     auto *detail = new QWidget(splitter);
     auto *detailLayout = new QVBoxLayout(detail);
     detailLayout->setContentsMargins(12, 0, 0, 0);
-    catalogPreview = new QLabel(detail);
-    catalogPreview->setFixedSize(320, 180);
-    catalogPreview->setWordWrap(true);
-    catalogPreview->setAlignment(Qt::AlignCenter);
-    catalogPreview->setStyleSheet(QStringLiteral(
+    view.preview = new QLabel(detail);
+    view.preview->setFixedSize(288, 162);
+    view.preview->setWordWrap(true);
+    view.preview->setAlignment(Qt::AlignCenter);
+    view.preview->setStyleSheet(QStringLiteral(
         "QLabel{background:#f3f5f8;border:1px solid #d9dde3;border-radius:8px;color:#5d6d7e;}"));
-    catalogTitle = new QLabel(detail);
-    catalogTitle->setWordWrap(true);
+    view.title = new QLabel(detail);
+    view.title->setWordWrap(true);
     QFont titleFont = font();
     titleFont.setPointSize(15);
     titleFont.setWeight(QFont::Bold);
-    catalogTitle->setFont(titleFont);
-    catalogInfo = new QLabel(detail);
-    catalogInfo->setWordWrap(true);
-    catalogInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    catalogDescription = new QTextBrowser(detail);
-    catalogDescription->setOpenExternalLinks(false);
-    installButton = new QPushButton(tr("Mod installieren"), detail);
-    installButton->setMinimumHeight(38);
-    installButton->setEnabled(false);
-    installProgress = new QProgressBar(detail);
-    installProgress->setVisible(false);
-    detailLayout->addWidget(catalogPreview, 0, Qt::AlignHCenter);
-    detailLayout->addWidget(catalogTitle);
-    detailLayout->addWidget(catalogInfo);
-    detailLayout->addWidget(catalogDescription, 1);
-    detailLayout->addWidget(installProgress);
-    detailLayout->addWidget(installButton);
-    splitter->addWidget(catalogViews);
+    view.title->setFont(titleFont);
+    view.info = new QLabel(detail);
+    view.info->setWordWrap(true);
+    view.info->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    view.description = new QTextBrowser(detail);
+    view.description->setOpenExternalLinks(false);
+    view.installButton = new QPushButton(tr("Mod installieren"), detail);
+    view.installButton->setMinimumHeight(38);
+    view.installButton->setEnabled(false);
+    view.installProgress = new QProgressBar(detail);
+    view.installProgress->setVisible(false);
+    detailLayout->addWidget(view.preview, 0, Qt::AlignHCenter);
+    detailLayout->addWidget(view.title);
+    detailLayout->addWidget(view.info);
+    detailLayout->addWidget(view.description, 1);
+    detailLayout->addWidget(view.installProgress);
+    detailLayout->addWidget(view.installButton);
+    splitter->addWidget(view.views);
     splitter->addWidget(detail);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
     splitter->setSizes({780, 360});
-    detail->setMinimumWidth(340);
+    detail->setMinimumWidth(300);
     layout->addWidget(splitter, 1);
 
-    connect(catalogSearch, &QLineEdit::textChanged, this, &MainWindow::applyCatalogFilter);
-    connect(categoryFilter, &QComboBox::currentIndexChanged, this, &MainWindow::applyCatalogFilter);
-    connect(repositoryFilter, &QComboBox::currentIndexChanged, this, &MainWindow::applyCatalogFilter);
-    connect(reloadCatalogButton, &QPushButton::clicked, this, &MainWindow::reloadCatalog);
-    connect(catalogListButton, &QPushButton::clicked, this, [this] { setCatalogGalleryMode(false); });
-    connect(catalogGalleryButton, &QPushButton::clicked, this, [this] { setCatalogGalleryMode(true); });
-    connect(catalogTable, &QTableWidget::itemSelectionChanged, this, &MainWindow::catalogSelectionChanged);
-    connect(catalogGallery, &QListWidget::itemSelectionChanged, this, &MainWindow::gallerySelectionChanged);
-    connect(installButton, &QPushButton::clicked, this, &MainWindow::installSelectedRepositoryMod);
+    connect(view.search, &QLineEdit::textChanged, this, &MainWindow::applyCatalogFilter);
+    connect(view.categoryFilter, &QComboBox::currentIndexChanged, this, &MainWindow::applyCatalogFilter);
+    connect(view.repositoryFilter, &QComboBox::currentIndexChanged, this, &MainWindow::applyCatalogFilter);
+    connect(view.reloadButton, &QPushButton::clicked, this, &MainWindow::reloadCatalog);
+    connect(view.listButton, &QPushButton::clicked, this, [this] { setCatalogGalleryMode(false); });
+    connect(view.galleryButton, &QPushButton::clicked, this, [this] { setCatalogGalleryMode(true); });
+    connect(view.table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::catalogSelectionChanged);
+    connect(view.installButton, &QPushButton::clicked, this, &MainWindow::installSelectedRepositoryMod);
     clearCatalogDetails();
     return page;
 }
 
 void MainWindow::setCatalogGalleryMode(bool gallery)
 {
-    catalogGalleryButton->setChecked(gallery);
-    catalogListButton->setChecked(!gallery);
-    if (catalogViews->currentWidget() != catalogEmptyLabel)
+    catalogView.galleryButton->setChecked(gallery);
+    catalogView.listButton->setChecked(!gallery);
+    if (catalogView.views->currentWidget() != catalogView.emptyLabel)
         showCatalogList(QString());
 }
 
 void MainWindow::showCatalogList(const QString &emptyText)
 {
+    CatalogView &view = catalogView;
     if (!emptyText.isEmpty()) {
-        catalogEmptyLabel->setText(emptyText);
-        catalogViews->setCurrentWidget(catalogEmptyLabel);
+        view.emptyLabel->setText(emptyText);
+        view.views->setCurrentWidget(view.emptyLabel);
         return;
     }
-    const bool gallery = catalogGalleryButton->isChecked();
-    catalogViews->setCurrentWidget(gallery ? static_cast<QWidget *>(catalogGallery) : catalogTable);
+    QAbstractItemView *shown =
+        view.galleryButton->isChecked() ? static_cast<QAbstractItemView *>(view.gallery) : view.table;
+    view.views->setCurrentWidget(shown);
+    if (view.table->selectionModel()->currentIndex().isValid())
+        shown->scrollTo(view.table->selectionModel()->currentIndex());
 }
 
 QString MainWindow::catalogUnavailableText() const
@@ -222,10 +270,9 @@ void MainWindow::reloadCatalog()
     catalogLoading = true;
     catalogLoaded = false;
     const quint32 generation = ++loadGeneration;
-    reloadCatalogButton->setEnabled(false);
-    installButton->setEnabled(false);
-    if (checkUpdatesButton)
-        refreshUpdateButtons();
+    catalogView.reloadButton->setEnabled(false);
+    catalogView.installButton->setEnabled(false);
+    refreshUpdateButtons();
     setStatus(tr("Lade Repositorys…"));
 
     if (catalog.isEmpty())
@@ -276,7 +323,7 @@ void MainWindow::finishCatalogLoad()
     selectedCatalogIndex = findCatalogEntry(catalog, selectedKey);
     catalogLoaded = true;
     catalogLoading = false;
-    reloadCatalogButton->setEnabled(!installRunActive());
+    catalogView.reloadButton->setEnabled(!installRunActive());
 
     refreshCatalogIndexes();
     rebuildCatalogFilterLists();
@@ -304,68 +351,42 @@ void MainWindow::finishCatalogLoad()
 
 void MainWindow::refreshCatalogIndexes()
 {
-    catalogSearchTextCache = catalogSearchTexts(catalog);
-    catalogMatchIndex = CatalogMatchIndex(catalog);
+    catalogView.searchTexts = catalogSearchTexts(catalog);
+    catalogView.matchIndex = CatalogMatchIndex(catalog);
+    const QSignalBlocker blocker(catalogView.table->selectionModel());
+    catalogView.model->resetRecords(int(catalog.size()));
+}
+
+void MainWindow::refreshCatalogStatuses()
+{
+    catalogView.model->invalidateColumn(StatusColumn);
 }
 
 void MainWindow::rebuildCatalogFilterLists()
 {
-    refillFilter(categoryFilter, tr("Alle Kategorien"), catalogCategories(catalog));
-    refillFilter(repositoryFilter, tr("Alle Repositorys"), catalogRepositoryNames(catalog));
+    refillFilter(catalogView.categoryFilter, tr("Alle Kategorien"), catalogCategories(catalog));
+    refillFilter(catalogView.repositoryFilter, tr("Alle Repositorys"), catalogRepositoryNames(catalog));
 }
 
 CatalogInstallStatus MainWindow::catalogStatusOf(int index) const
 {
     if (index < 0 || index >= catalog.size())
         return {};
-    if (index < catalogMatchIndex.size())
-        return installedIndex.status(catalog.at(index), catalogMatchIndex.keys(index));
+    if (index < catalogView.matchIndex.size())
+        return installedIndex.status(catalog.at(index), catalogView.matchIndex.keys(index));
     return installedIndex.status(catalog.at(index));
 }
 
 void MainWindow::applyCatalogFilter()
 {
-    const CatalogFilter filter{catalogSearch->text().trimmed(), categoryFilter->currentData().toString(),
-                               repositoryFilter->currentData().toString()};
-    const bool sorting = catalogTable->isSortingEnabled();
-    const int sortColumn = catalogTable->horizontalHeader()->sortIndicatorSection();
-    const Qt::SortOrder sortOrder = catalogTable->horizontalHeader()->sortIndicatorOrder();
-    catalogTable->setSortingEnabled(false);
-    const QSignalBlocker tableBlocker(catalogTable);
-    const QSignalBlocker galleryBlocker(catalogGallery);
-    catalogTable->clearContents();
-    catalogGallery->clear();
-
-    const QList<int> shown = filterCatalog(catalog, catalogSearchTextCache, filter);
-    catalogTable->setRowCount(int(shown.size()));
-    int row = 0;
-    for (int index : shown) {
-        const RepoMod &mod = catalog.at(index);
-        const QString status = catalogInstallStatusText(catalogStatusOf(index).state);
-        auto *nameItem = new QTableWidgetItem(mod.name);
-        nameItem->setData(Qt::UserRole, index);
-        nameItem->setToolTip(mod.description.left(500));
-        catalogTable->setItem(row, NameColumn, nameItem);
-        catalogTable->setItem(row, CategoryColumn,
-                              new QTableWidgetItem(mod.categories.join(QStringLiteral(", "))));
-        catalogTable->setItem(row, AuthorColumn, new QTableWidgetItem(mod.author));
-        catalogTable->setItem(row, SourceColumn, new QTableWidgetItem(mod.repositoryName));
-        catalogTable->setItem(row, VersionColumn, new QTableWidgetItem(mod.version));
-        catalogTable->setItem(row, StatusColumn, new QTableWidgetItem(status));
-        ++row;
-
-        auto *galleryItem =
-            new QListWidgetItem(QStringLiteral("%1\n%2 • %3\n%4 • %5")
-                                    .arg(mod.name, mod.author, mod.version, mod.repositoryName, status));
-        galleryItem->setData(Qt::UserRole, index);
-        galleryItem->setSizeHint(QSize(270, 225));
-        galleryItem->setTextAlignment(Qt::AlignTop | Qt::AlignHCenter);
-        galleryItem->setToolTip(mod.description.left(700));
-        catalogGallery->addItem(galleryItem);
-    }
-    if (sorting) {
-        catalogTable->setSortingEnabled(true);
-        catalogTable->sortByColumn(sortColumn < 0 ? NameColumn : sortColumn, sortOrder);
+    CatalogView &view = catalogView;
+    const CatalogFilter filter{view.search->text().trimmed(), view.categoryFilter->currentData().toString(),
+                               view.repositoryFilter->currentData().toString()};
+    const QList<int> shown = filterCatalog(catalog, view.searchTexts, filter);
+    {
+        // The selection is restored below by the entry it stands for, not by what the reset leaves.
+        const QSignalBlocker blocker(view.table->selectionModel());
+        view.model->setShownRecords(shown);
     }
 
     if (shown.isEmpty()) {
@@ -377,70 +398,56 @@ void MainWindow::applyCatalogFilter()
             emptyText = tr("Lade Repositorys…");
         if (emptyText.isEmpty()) {
             emptyText = tr("Keine Treffer gefunden");
-            catalogPreview->setText(emptyText);
+            view.preview->setText(emptyText);
         }
         showCatalogList(emptyText);
         return;
     }
+    view.columns->fitToSample();
+    if (view.model->rowOfRecord(selectedCatalogIndex) < 0)
+        selectedCatalogIndex = view.model->recordAt(0);
+    selectCatalogRow(view.model->rowOfRecord(selectedCatalogIndex));
     showCatalogList(QString());
-    if (!shown.contains(selectedCatalogIndex))
-        selectedCatalogIndex = shown.first();
-    for (int r = 0; r < catalogTable->rowCount(); ++r) {
-        if (catalogTable->item(r, NameColumn)->data(Qt::UserRole).toInt() == selectedCatalogIndex) {
-            catalogTable->selectRow(r);
-            break;
-        }
-    }
-    for (int r = 0; r < catalogGallery->count(); ++r) {
-        if (catalogGallery->item(r)->data(Qt::UserRole).toInt() == selectedCatalogIndex) {
-            catalogGallery->setCurrentRow(r);
-            break;
-        }
-    }
     showCatalogDetails(selectedCatalogIndex);
+}
+
+void MainWindow::selectCatalogRow(int row)
+{
+    CatalogView &view = catalogView;
+    const QModelIndex index = view.model->index(row, NameColumn);
+    const QSignalBlocker blocker(view.table->selectionModel());
+    view.table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+    // Both views repaint the rows whose selection changed; the signals stayed blocked.
+    view.table->viewport()->update();
+    view.gallery->viewport()->update();
 }
 
 void MainWindow::catalogSelectionChanged()
 {
-    const QList<QTableWidgetItem *> selected = catalogTable->selectedItems();
-    if (selected.isEmpty())
+    const int index = catalogView.model->recordAt(catalogView.table->selectionModel()->currentIndex().row());
+    if (index < 0)
         return;
-    const QTableWidgetItem *nameItem = catalogTable->item(selected.first()->row(), NameColumn);
-    if (!nameItem)
-        return;
-    selectedCatalogIndex = nameItem->data(Qt::UserRole).toInt();
-    const QSignalBlocker blocker(catalogGallery);
-    for (int r = 0; r < catalogGallery->count(); ++r) {
-        if (catalogGallery->item(r)->data(Qt::UserRole).toInt() == selectedCatalogIndex)
-            catalogGallery->setCurrentRow(r);
-    }
+    selectedCatalogIndex = index;
     showCatalogDetails(selectedCatalogIndex);
 }
 
 void MainWindow::gallerySelectionChanged()
 {
-    const QListWidgetItem *item = catalogGallery->currentItem();
-    if (!item)
-        return;
-    selectedCatalogIndex = item->data(Qt::UserRole).toInt();
-    const QSignalBlocker blocker(catalogTable);
-    for (int r = 0; r < catalogTable->rowCount(); ++r) {
-        if (catalogTable->item(r, NameColumn)->data(Qt::UserRole).toInt() == selectedCatalogIndex)
-            catalogTable->selectRow(r);
-    }
-    showCatalogDetails(selectedCatalogIndex);
+    // Table and gallery share one selection; whichever view changed it, the details follow.
+    catalogSelectionChanged();
 }
 
 void MainWindow::clearCatalogDetails()
 {
-    catalogTitle->clear();
-    catalogInfo->clear();
-    catalogDescription->clear();
-    catalogPreview->setPixmap(QPixmap());
-    catalogPreview->setText(tr("Keine Vorschau verfügbar"));
-    installButton->setText(tr("Mod installieren"));
-    installButton->setToolTip(QString());
-    installButton->setEnabled(false);
+    catalogView.title->clear();
+    catalogView.info->clear();
+    catalogView.description->clear();
+    catalogView.preview->setPixmap(QPixmap());
+    catalogView.preview->setText(tr("Keine Vorschau verfügbar"));
+    catalogView.installButton->setText(tr("Mod installieren"));
+    catalogView.installButton->setToolTip(QString());
+    catalogView.installButton->setEnabled(false);
 }
 
 void MainWindow::showCatalogDetails(int index)
@@ -450,35 +457,35 @@ void MainWindow::showCatalogDetails(int index)
         return;
     }
     const RepoMod &mod = catalog.at(index);
-    catalogTitle->setText(mod.name);
-    catalogInfo->setText(tr("Autor: %1   •   Version: %2   •   Kategorie: %3   •   Quelle: %4\nTags: %5%6")
-                             .arg(mod.author, mod.version, mod.categories.join(QStringLiteral(", ")),
-                                  mod.repositoryName, mod.tags.join(QStringLiteral(", ")),
-                                  catalogDependencyLine(mod)));
-    catalogDescription->setPlainText(mod.description);
-    catalogPreview->setPixmap(QPixmap());
-    catalogPreview->setText(tr("Keine Vorschau verfügbar"));
+    catalogView.title->setText(mod.name);
+    catalogView.info->setText(
+        tr("Autor: %1   •   Version: %2   •   Kategorie: %3   •   Quelle: %4\nTags: %5%6")
+            .arg(mod.author, mod.version, mod.categories.join(QStringLiteral(", ")), mod.repositoryName,
+                 mod.tags.join(QStringLiteral(", ")), catalogDependencyLine(mod)));
+    catalogView.description->setPlainText(mod.description);
+    catalogView.preview->setPixmap(QPixmap());
+    catalogView.preview->setText(tr("Keine Vorschau verfügbar"));
 
     const CatalogInstallStatus status = catalogStatusOf(index);
     if (status.modIoMatch < 0) {
         const bool hasDownload = !mod.downloadUrl.isEmpty();
-        installButton->setEnabled(hasDownload && !installRunActive() && !catalogLoading);
-        installButton->setText(hasDownload ? tr("Mod installieren") : tr("Kein Download"));
-        installButton->setToolTip(QString());
+        catalogView.installButton->setEnabled(hasDownload && !installRunActive() && !catalogLoading);
+        catalogView.installButton->setText(hasDownload ? tr("Mod installieren") : tr("Kein Download"));
+        catalogView.installButton->setToolTip(QString());
         return;
     }
-    installButton->setEnabled(false);
+    catalogView.installButton->setEnabled(false);
     if (status.plainMatch >= 0) {
-        installButton->setText(tr("Doppelt installiert"));
-        installButton->setToolTip(tr(
+        catalogView.installButton->setText(tr("Doppelt installiert"));
+        catalogView.installButton->setToolTip(tr(
             "Diese Mod ist bereits über mod.io und zusätzlich in einem weiteren Mod-Ordner installiert. Die "
             "mod.io-Version wird bevorzugt; eine weitere Repository-Installation ist gesperrt."));
         return;
     }
-    installButton->setText(status.state == CatalogInstallState::ModIoUpdateAvailable
-                               ? tr("Update über mod.io")
-                               : tr("Über mod.io installiert"));
-    installButton->setToolTip(tr(
+    catalogView.installButton->setText(status.state == CatalogInstallState::ModIoUpdateAvailable
+                                           ? tr("Update über mod.io")
+                                           : tr("Über mod.io installiert"));
+    catalogView.installButton->setToolTip(tr(
         "Diese Mod ist bereits über mod.io installiert. Die Installation aus Trackhaven oder einem anderen "
         "Repository ist deshalb gesperrt. Bitte verwalte diese Mod über mod.io bzw. den Mod Hub in Ferroline "
         "3."));

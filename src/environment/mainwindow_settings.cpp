@@ -27,7 +27,7 @@ void MainWindow::openSettings()
     ++loadGeneration;
     catalog.clear();
     pendingCatalog.clear();
-    reloadCatalogButton->setEnabled(true);
+    catalogView.reloadButton->setEnabled(true);
     refreshCatalogIndexes();
     rebuildCatalogFilterLists();
     rebuildInstalledView();

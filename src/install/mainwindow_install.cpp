@@ -53,13 +53,13 @@ void MainWindow::installManualMod()
         return;
     }
     installInProgress = true;
-    reloadCatalogButton->setEnabled(false);
+    catalogView.reloadButton->setEnabled(false);
     InstallResult result;
     QString error;
     const bool ok =
         installFromArchive(archive, InstallOptions(), installPrompts(), &result, &error, fileHooks);
     installInProgress = false;
-    reloadCatalogButton->setEnabled(!catalogLoading);
+    catalogView.reloadButton->setEnabled(!catalogLoading);
     if (!ok) {
         if (!isInstallCancelled(error))
             prompts.critical(tr("Installation fehlgeschlagen"), error);
@@ -101,12 +101,12 @@ void MainWindow::installSelectedRepositoryMod()
         }
     }
 
-    installButton->setEnabled(false);
+    catalogView.installButton->setEnabled(false);
     setStatus(tr("Prüfe benötigte Modifikationen für '%1'…").arg(entry.name));
     QString error;
-    const bool ok = runRepositoryInstall(entry, QString(), installProgress, &error);
-    installButton->setEnabled(true);
-    installProgress->setVisible(false);
+    const bool ok = runRepositoryInstall(entry, QString(), catalogView.installProgress, &error);
+    catalogView.installButton->setEnabled(true);
+    catalogView.installProgress->setVisible(false);
     if (ok) {
         rescanLocalMods();
         const QString text =
@@ -198,13 +198,13 @@ bool MainWindow::runRepositoryInstall(const RepoMod &entry, const QString &repla
 
     const bool wasInstalling = installInProgress;
     installInProgress = true;
-    reloadCatalogButton->setEnabled(false);
+    catalogView.reloadButton->setEnabled(false);
     RepositoryInstallRun run(network, context);
     QString runError;
     const bool ok =
         replaceFolder.isEmpty() ? run.install(entry, &runError) : run.update(entry, replaceFolder, &runError);
     installInProgress = wasInstalling;
-    reloadCatalogButton->setEnabled(!catalogLoading && !installRunActive());
+    catalogView.reloadButton->setEnabled(!catalogLoading && !installRunActive());
     if (ok && !run.warnings().isEmpty())
         runError = run.warnings().join(QStringLiteral("\n\n"));
     if (error)

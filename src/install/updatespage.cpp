@@ -1,16 +1,21 @@
-#include "app/emptylistwidget.h"
+#include "app/listwidgets.h"
 #include "app/mainwindow.h"
+#include "app/recordtablemodel.h"
 #include "install/installer.h"
 #include "install/updatecandidates.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 enum UpdateColumn
@@ -32,25 +37,57 @@ enum UpdateRole
     HasDownloadRole,
 };
 
-UpdateCandidate candidateOfRow(const QTableWidget *table, int row)
+QString tr(const char *text)
 {
-    UpdateCandidate candidate;
-    const QTableWidgetItem *item = table->item(row, NameColumn);
-    if (!item)
-        return candidate;
-    candidate.catalogIndex = item->data(CatalogIndexRole).toInt();
-    candidate.localIndex = item->data(LocalIndexRole).toInt();
-    candidate.folder = item->data(FolderRole).toString();
-    candidate.isModIo = item->data(IsModIoRole).toBool();
-    candidate.isDuplicate = item->data(IsDuplicateRole).toBool();
-    candidate.versionFromFiles = item->data(VersionFromFilesRole).toBool();
-    candidate.hasDownload = item->data(HasDownloadRole).toBool();
-    return candidate;
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// The status of an update row and the tool tips of its name and status, by what keeps it from a direct
+// update.
+struct UpdateRowTexts
+{
+    QString status;
+    QString nameTip;
+    QString statusTip;
+};
+
+UpdateRowTexts updateRowTexts(const UpdateCandidate &candidate)
+{
+    if (candidate.isDuplicate) {
+        return {tr("⚠ Doppelt installiert – mod.io bevorzugt"),
+                tr("Diese Mod ist doppelt installiert. Die mod.io-Version wird bevorzugt; die "
+                   "zusätzliche Installation wird vom direkten Update ausgeschlossen."),
+                tr("Bitte entferne die zusätzliche Installation. Solange die Mod doppelt "
+                   "vorhanden ist, wird sie hier nicht aus einem Repository aktualisiert.")};
+    }
+    if (candidate.isModIo) {
+        return {tr("mod.io – Update über mod.io"),
+                tr("Dieser Mod wurde über mod.io installiert. Updates können im Bereich mod.io "
+                   "oder über den Mod Hub in Ferroline 3 erfolgen."),
+                tr("Der ModManager überschreibt eine mod.io-Installation nicht mit Dateien aus "
+                   "einem anderen Repository. Bitte das Update im Bereich mod.io oder im Mod "
+                   "Hub installieren.")};
+    }
+    if (candidate.hasDownload && candidate.versionFromFiles) {
+        return {tr("Repository-Version übernehmen"),
+                tr("Die lokale Versionsangabe stammt aus den Mod-Dateien und kann von der "
+                   "öffentlichen Repository-Version abweichen. Für das Update ist die "
+                   "Repository-Version maßgeblich."),
+                tr("Beim Update wird die Version aus dem Repository verwendet. Der "
+                   "vorhandene Mod-Ordner wird sauber ersetzt, damit keine Altdateien "
+                   "zurückbleiben.")};
+    }
+    if (candidate.hasDownload)
+        return {tr("Update verfügbar"), QString(), QString()};
+    return {tr("⚠ Download-Link fehlt"), QString(),
+            tr("Für diese Repository-Version wurde keine herunterladbare Datei gefunden. "
+               "Bitte Repository-Metadaten prüfen oder den Mod manuell installieren.")};
 }
 } // namespace
 
 QWidget *MainWindow::buildUpdatesPage()
 {
+    UpdatesView &view = updatesView;
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -67,167 +104,161 @@ QWidget *MainWindow::buildUpdatesPage()
     layout->addWidget(note);
 
     auto *buttonRow = new QHBoxLayout;
-    checkUpdatesButton = new QPushButton(tr("Jetzt prüfen"), page);
-    updateSelectedButton = new QPushButton(tr("Auswahl aktualisieren"), page);
-    updateAllButton = new QPushButton(tr("Alle aktualisieren"), page);
-    for (QPushButton *button : {checkUpdatesButton, updateSelectedButton, updateAllButton}) {
+    view.checkButton = new QPushButton(tr("Jetzt prüfen"), page);
+    view.updateSelectedButton = new QPushButton(tr("Auswahl aktualisieren"), page);
+    view.updateAllButton = new QPushButton(tr("Alle aktualisieren"), page);
+    for (QPushButton *button : {view.checkButton, view.updateSelectedButton, view.updateAllButton}) {
         button->setMinimumHeight(32);
         button->setMinimumWidth(button->sizeHint().width() + 24);
     }
-    updateSelectedButton->setEnabled(false);
-    updateAllButton->setEnabled(false);
-    buttonRow->addWidget(checkUpdatesButton);
-    buttonRow->addWidget(updateSelectedButton);
-    buttonRow->addWidget(updateAllButton);
+    view.updateSelectedButton->setEnabled(false);
+    view.updateAllButton->setEnabled(false);
+    buttonRow->addWidget(view.checkButton);
+    buttonRow->addWidget(view.updateSelectedButton);
+    buttonRow->addWidget(view.updateAllButton);
     buttonRow->addStretch();
     layout->addLayout(buttonRow);
 
-    updatesViews = new QStackedWidget(page);
-    updatesTable = new QTableWidget(0, 5, updatesViews);
-    updatesTable->setHorizontalHeaderLabels(
-        {tr("Mod"), tr("Quelle"), tr("Installiert"), tr("Verfügbar"), tr("Status")});
-    updatesTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    updatesTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    updatesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    updatesTable->setSortingEnabled(true);
-    updatesTable->sortByColumn(NameColumn, Qt::AscendingOrder);
-    updatesTable->verticalHeader()->hide();
-    updatesTable->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    updatesTable->horizontalHeader()->setSectionResizeMode(StatusColumn, QHeaderView::ResizeToContents);
-    updatesTable->setColumnWidth(SourceColumn, 130);
-    updatesTable->setColumnWidth(InstalledColumn, 90);
-    updatesTable->setColumnWidth(AvailableColumn, 90);
-    updatesEmptyLabel = makeEmptyListLabel(updatesViews);
-    updatesViews->addWidget(updatesTable);
-    updatesViews->addWidget(updatesEmptyLabel);
-    layout->addWidget(updatesViews, 1);
+    const auto candidate = [this](int i) -> const UpdateCandidate & {
+        return updatesView.candidates.at(i);
+    };
+    const auto entry = [this, candidate](int i) -> const RepoMod & {
+        return catalog.at(candidate(i).catalogIndex);
+    };
+    const auto mod = [this, candidate](int i) -> const LocalMod & {
+        return localMods.at(candidate(i).localIndex);
+    };
+    view.model = new RecordTableModel(
+        {{tr("Mod"),
+          [mod](int i) {
+              return mod(i).name;
+          }},
+         {tr("Quelle"),
+          [entry](int i) {
+              return entry(i).repositoryName;
+          }},
+         {tr("Installiert"), [mod](int i) { return installedVersionText(mod(i)); },
+          RecordTableModel::SortAs::Version},
+         {tr("Verfügbar"), [entry](int i) { return entry(i).version; }, RecordTableModel::SortAs::Version},
+         {tr("Status"),
+          [candidate](int i) {
+              return updateRowTexts(candidate(i)).status;
+          }}},
+        [candidate](int i, int column, int role) -> QVariant {
+            const UpdateCandidate &row = candidate(i);
+            if (role == Qt::ToolTipRole) {
+                const UpdateRowTexts texts = updateRowTexts(row);
+                if (column == NameColumn && !texts.nameTip.isEmpty())
+                    return texts.nameTip;
+                if (column == StatusColumn && !texts.statusTip.isEmpty())
+                    return texts.statusTip;
+                return {};
+            }
+            if (column != NameColumn)
+                return {};
+            switch (role) {
+            case CatalogIndexRole:
+                return row.catalogIndex;
+            case LocalIndexRole:
+                return row.localIndex;
+            case FolderRole:
+                return row.folder;
+            case IsModIoRole:
+                return row.isModIo;
+            case IsDuplicateRole:
+                return row.isDuplicate;
+            case VersionFromFilesRole:
+                return row.versionFromFiles;
+            case HasDownloadRole:
+                return row.hasDownload;
+            default:
+                return {};
+            }
+        },
+        this);
 
-    updatesStatusLabel = new QLabel(tr("Bereit."), page);
-    updatesStatusLabel->setWordWrap(true);
-    updateDownloadBar = new QProgressBar(page);
-    updateDownloadBar->setRange(0, 100);
-    updateDownloadBar->setFormat(tr("Download: %p%"));
-    updateDownloadBar->setVisible(false);
-    updateOverallBar = new QProgressBar(page);
-    updateOverallBar->setVisible(false);
-    layout->addWidget(updatesStatusLabel);
-    layout->addWidget(updateDownloadBar);
-    layout->addWidget(updateOverallBar);
+    view.views = new QStackedWidget(page);
+    view.table = new QTableView(view.views);
+    view.table->setModel(view.model);
+    setUpRecordTable(view.table);
+    view.table->horizontalHeader()->setSortIndicator(NameColumn, Qt::AscendingOrder);
+    view.table->setSortingEnabled(true);
+    view.columns = new ColumnFiller(view.table, NameColumn, 200);
+    view.emptyLabel = makeEmptyListLabel(view.views);
+    view.views->addWidget(view.table);
+    view.views->addWidget(view.emptyLabel);
+    layout->addWidget(view.views, 1);
 
-    connect(checkUpdatesButton, &QPushButton::clicked, this, [this] {
+    view.statusLabel = new QLabel(tr("Bereit."), page);
+    view.statusLabel->setWordWrap(true);
+    view.downloadBar = new QProgressBar(page);
+    view.downloadBar->setRange(0, 100);
+    view.downloadBar->setFormat(tr("Download: %p%"));
+    view.downloadBar->setVisible(false);
+    view.overallBar = new QProgressBar(page);
+    view.overallBar->setVisible(false);
+    layout->addWidget(view.statusLabel);
+    layout->addWidget(view.downloadBar);
+    layout->addWidget(view.overallBar);
+
+    connect(view.checkButton, &QPushButton::clicked, this, [this] {
         rescanLocalMods();
         reloadCatalog();
     });
-    connect(updateSelectedButton, &QPushButton::clicked, this, &MainWindow::updateSelectedMod);
-    connect(updateAllButton, &QPushButton::clicked, this, &MainWindow::updateAllMods);
-    connect(updatesTable, &QTableWidget::itemSelectionChanged, this, &MainWindow::refreshUpdateButtons);
+    connect(view.updateSelectedButton, &QPushButton::clicked, this, &MainWindow::updateSelectedMod);
+    connect(view.updateAllButton, &QPushButton::clicked, this, &MainWindow::updateAllMods);
+    connect(view.table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::refreshUpdateButtons);
     return page;
 }
 
-int MainWindow::selectedUpdateRow() const
+const UpdateCandidate *MainWindow::selectedUpdateCandidate() const
 {
-    const QList<QTableWidgetItem *> selected = updatesTable->selectedItems();
-    return selected.isEmpty() ? -1 : selected.first()->row();
+    const QModelIndexList rows = updatesView.table->selectionModel()->selectedRows();
+    const int record = rows.isEmpty() ? -1 : updatesView.model->recordAt(rows.first().row());
+    return record < 0 ? nullptr : &updatesView.candidates.at(record);
 }
 
 void MainWindow::refreshUpdateButtons()
 {
-    const int row = selectedUpdateRow();
-    const UpdateCandidate candidate = row >= 0 ? candidateOfRow(updatesTable, row) : UpdateCandidate();
-    const bool enabled = !updateInProgress && !catalogLoading && row >= 0 && candidate.directlyUpdatable();
-    updateSelectedButton->setEnabled(enabled);
-    checkUpdatesButton->setEnabled(!updateInProgress && !catalogLoading);
+    UpdatesView &view = updatesView;
+    const UpdateCandidate *candidate = selectedUpdateCandidate();
+    const bool enabled = !updateInProgress && !catalogLoading && candidate && candidate->directlyUpdatable();
+    view.updateSelectedButton->setEnabled(enabled);
+    view.updateSelectedButton->setToolTip(enabled || !candidate
+                                              ? QString()
+                                              : tr("Dieser Mod stammt aus mod.io. Bitte aktualisiere ihn im "
+                                                   "Bereich mod.io oder über den Mod Hub im Spiel."));
+    view.checkButton->setEnabled(!updateInProgress && !catalogLoading);
     if (catalogLoading)
-        updateAllButton->setEnabled(false);
+        view.updateAllButton->setEnabled(false);
     refreshUpdatesEmptyState();
-    updateSelectedButton->setToolTip(enabled || row < 0
-                                         ? QString()
-                                         : tr("Dieser Mod stammt aus mod.io. Bitte aktualisiere ihn im "
-                                              "Bereich mod.io oder über den Mod Hub im Spiel."));
 }
 
 void MainWindow::refreshUpdateList()
 {
-    const bool sorting = updatesTable->isSortingEnabled();
-    const int sortColumn = updatesTable->horizontalHeader()->sortIndicatorSection();
-    const Qt::SortOrder sortOrder = updatesTable->horizontalHeader()->sortIndicatorOrder();
-    updatesTable->setSortingEnabled(false);
-    const QSignalBlocker blocker(updatesTable);
-    updatesTable->setRowCount(0);
-
-    const QList<UpdateCandidate> candidates =
-        findUpdateCandidates(localMods, catalog, catalogMatchIndex, duplicateLocalMods);
-    bool anyUpdatable = false;
-    for (const UpdateCandidate &candidate : candidates) {
-        const RepoMod &entry = catalog.at(candidate.catalogIndex);
-        const LocalMod &mod = localMods.at(candidate.localIndex);
-        const int row = updatesTable->rowCount();
-        updatesTable->insertRow(row);
-        auto *nameItem = new QTableWidgetItem(mod.name);
-        nameItem->setData(CatalogIndexRole, candidate.catalogIndex);
-        nameItem->setData(LocalIndexRole, candidate.localIndex);
-        nameItem->setData(FolderRole, candidate.folder);
-        nameItem->setData(IsModIoRole, candidate.isModIo);
-        nameItem->setData(IsDuplicateRole, candidate.isDuplicate);
-        nameItem->setData(VersionFromFilesRole, candidate.versionFromFiles);
-        nameItem->setData(HasDownloadRole, candidate.hasDownload);
-        auto *statusItem = new QTableWidgetItem;
-        if (candidate.isDuplicate) {
-            statusItem->setText(tr("⚠ Doppelt installiert – mod.io bevorzugt"));
-            nameItem->setToolTip(
-                tr("Diese Mod ist doppelt installiert. Die mod.io-Version wird bevorzugt; die "
-                   "zusätzliche Installation wird vom direkten Update ausgeschlossen."));
-            statusItem->setToolTip(
-                tr("Bitte entferne die zusätzliche Installation. Solange die Mod doppelt "
-                   "vorhanden ist, wird sie hier nicht aus einem Repository aktualisiert."));
-        } else if (candidate.isModIo) {
-            statusItem->setText(tr("mod.io – Update über mod.io"));
-            nameItem->setToolTip(
-                tr("Dieser Mod wurde über mod.io installiert. Updates können im Bereich mod.io "
-                   "oder über den Mod Hub in Ferroline 3 erfolgen."));
-            statusItem->setToolTip(
-                tr("Der ModManager überschreibt eine mod.io-Installation nicht mit Dateien aus "
-                   "einem anderen Repository. Bitte das Update im Bereich mod.io oder im Mod "
-                   "Hub installieren."));
-        } else if (candidate.hasDownload) {
-            if (candidate.versionFromFiles) {
-                statusItem->setText(tr("Repository-Version übernehmen"));
-                nameItem->setToolTip(
-                    tr("Die lokale Versionsangabe stammt aus den Mod-Dateien und kann von der "
-                       "öffentlichen Repository-Version abweichen. Für das Update ist die "
-                       "Repository-Version maßgeblich."));
-                statusItem->setToolTip(tr("Beim Update wird die Version aus dem Repository verwendet. Der "
-                                          "vorhandene Mod-Ordner wird sauber ersetzt, damit keine Altdateien "
-                                          "zurückbleiben."));
-            } else {
-                statusItem->setText(tr("Update verfügbar"));
-            }
-        } else {
-            statusItem->setText(tr("⚠ Download-Link fehlt"));
-            statusItem->setToolTip(
-                tr("Für diese Repository-Version wurde keine herunterladbare Datei gefunden. "
-                   "Bitte Repository-Metadaten prüfen oder den Mod manuell installieren."));
-        }
-        anyUpdatable = anyUpdatable || candidate.directlyUpdatable();
-        updatesTable->setItem(row, NameColumn, nameItem);
-        updatesTable->setItem(row, SourceColumn, new QTableWidgetItem(entry.repositoryName));
-        updatesTable->setItem(row, InstalledColumn, new QTableWidgetItem(installedVersionText(mod)));
-        updatesTable->setItem(row, AvailableColumn, new QTableWidgetItem(entry.version));
-        updatesTable->setItem(row, StatusColumn, statusItem);
+    UpdatesView &view = updatesView;
+    {
+        const QSignalBlocker blocker(view.table->selectionModel());
+        view.candidates =
+            findUpdateCandidates(localMods, catalog, catalogView.matchIndex, duplicateLocalMods);
+        view.model->resetRecords(int(view.candidates.size()));
+        QList<int> all(view.candidates.size());
+        std::iota(all.begin(), all.end(), 0);
+        view.model->setShownRecords(all);
     }
-    if (sorting) {
-        updatesTable->setSortingEnabled(true);
-        if (sortColumn >= 0)
-            updatesTable->sortByColumn(sortColumn, sortOrder);
-    }
-    updateAllButton->setEnabled(!updateInProgress && !catalogLoading && anyUpdatable);
+    view.columns->fitToSample();
+    const bool anyUpdatable = std::any_of(view.candidates.cbegin(), view.candidates.cend(),
+                                          [](const UpdateCandidate &c) { return c.directlyUpdatable(); });
+    view.updateAllButton->setEnabled(!updateInProgress && !catalogLoading && anyUpdatable);
     refreshUpdateButtons();
 }
 
 void MainWindow::refreshUpdatesEmptyState()
 {
+    UpdatesView &view = updatesView;
     QString emptyText;
-    if (updatesTable->rowCount() == 0) {
+    if (view.candidates.isEmpty()) {
         if (catalogLoading)
             emptyText = tr("Lade Repositorys…");
         else if (!catalogUnavailableText().isEmpty())
@@ -237,23 +268,22 @@ void MainWindow::refreshUpdatesEmptyState()
         else
             emptyText = tr("Noch nicht geprüft.");
     }
-    updatesEmptyLabel->setText(emptyText);
-    updatesViews->setCurrentWidget(emptyText.isEmpty() ? static_cast<QWidget *>(updatesTable)
-                                                       : updatesEmptyLabel);
+    view.emptyLabel->setText(emptyText);
+    view.views->setCurrentWidget(emptyText.isEmpty() ? static_cast<QWidget *>(view.table) : view.emptyLabel);
 }
 
 void MainWindow::setUpdateButtonsEnabled(bool enabled)
 {
-    checkUpdatesButton->setEnabled(enabled);
-    updateSelectedButton->setEnabled(enabled);
-    updateAllButton->setEnabled(enabled);
+    updatesView.checkButton->setEnabled(enabled);
+    updatesView.updateSelectedButton->setEnabled(enabled);
+    updatesView.updateAllButton->setEnabled(enabled);
 }
 
 void MainWindow::finishUpdateRun()
 {
     updateInProgress = false;
-    checkUpdatesButton->setEnabled(!catalogLoading);
-    reloadCatalogButton->setEnabled(!catalogLoading);
+    updatesView.checkButton->setEnabled(!catalogLoading);
+    catalogView.reloadButton->setEnabled(!catalogLoading);
     rescanLocalMods();
     refreshUpdateList();
     applyCatalogFilter();
@@ -270,10 +300,10 @@ void MainWindow::updateSelectedMod()
     }
     if (refuseWhileCatalogLoads())
         return;
-    const int row = selectedUpdateRow();
-    if (row < 0)
+    if (!selectedUpdateCandidate())
         return;
-    const UpdateCandidate candidate = candidateOfRow(updatesTable, row);
+    // A copy: the list is rebuilt while the update runs.
+    const UpdateCandidate candidate = *selectedUpdateCandidate();
     if (candidate.isDuplicate) {
         prompts.warning(
             tr("Mod doppelt installiert"),
@@ -302,7 +332,7 @@ void MainWindow::updateSelectedMod()
         return;
     const RepoMod entry = catalog.at(candidate.catalogIndex);
     if (candidate.versionFromFiles) {
-        const QString installed = updatesTable->item(row, InstalledColumn)->text();
+        const QString installed = installedVersionText(localMods.at(candidate.localIndex));
         const bool proceed = prompts.question(
             tr("Repository-Version verwenden"),
             tr("Die lokale Mod meldet die Version '%1', das Repository führt Version '%2'.\n\nBei älteren "
@@ -322,22 +352,22 @@ void MainWindow::updateSelectedMod()
 
     updateInProgress = true;
     setUpdateButtonsEnabled(false);
-    reloadCatalogButton->setEnabled(false);
-    updatesStatusLabel->setText(tr("Aktualisiere: %1").arg(entry.name));
-    updateDownloadBar->setRange(0, 100);
-    updateDownloadBar->setValue(0);
-    updateDownloadBar->setFormat(tr("Download: %p%"));
-    updateDownloadBar->setVisible(true);
-    updateOverallBar->setVisible(false);
+    catalogView.reloadButton->setEnabled(false);
+    updatesView.statusLabel->setText(tr("Aktualisiere: %1").arg(entry.name));
+    updatesView.downloadBar->setRange(0, 100);
+    updatesView.downloadBar->setValue(0);
+    updatesView.downloadBar->setFormat(tr("Download: %p%"));
+    updatesView.downloadBar->setVisible(true);
+    updatesView.overallBar->setVisible(false);
     setStatus(tr("Aktualisiere '%1'…").arg(entry.name));
 
     QString error;
-    const bool ok = runRepositoryInstall(entry, candidate.folder, updateDownloadBar, &error);
+    const bool ok = runRepositoryInstall(entry, candidate.folder, updatesView.downloadBar, &error);
     finishUpdateRun();
     if (ok) {
-        updatesStatusLabel->setText(tr("Update abgeschlossen: %1").arg(entry.name));
-        updateDownloadBar->setValue(100);
-        updateDownloadBar->setFormat(tr("Installation abgeschlossen"));
+        updatesView.statusLabel->setText(tr("Update abgeschlossen: %1").arg(entry.name));
+        updatesView.downloadBar->setValue(100);
+        updatesView.downloadBar->setFormat(tr("Installation abgeschlossen"));
         setStatus(tr("'%1' wurde aktualisiert.").arg(entry.name));
         // On success the error text carries what the player must still do, such as deleting a leftover
         // backup.
@@ -347,8 +377,8 @@ void MainWindow::updateSelectedMod()
         prompts.information(tr("Update abgeschlossen"), text);
         return;
     }
-    updatesStatusLabel->setText(tr("Update fehlgeschlagen: %1").arg(entry.name));
-    updateDownloadBar->setFormat(tr("Fehler"));
+    updatesView.statusLabel->setText(tr("Update fehlgeschlagen: %1").arg(entry.name));
+    updatesView.downloadBar->setFormat(tr("Fehler"));
     if (!isInstallCancelled(error))
         prompts.critical(tr("Update fehlgeschlagen"), error);
     setStatus(error);
@@ -363,11 +393,12 @@ void MainWindow::updateAllMods()
                "gestartet. Bitte warte, bis das laufende Update abgeschlossen ist."));
         return;
     }
-    if (refuseWhileCatalogLoads() || updatesTable->rowCount() == 0)
+    if (refuseWhileCatalogLoads() || updatesView.candidates.isEmpty())
         return;
+    // In the order the table shows them.
     QList<UpdateCandidate> rows;
-    for (int row = 0; row < updatesTable->rowCount(); ++row)
-        rows.append(candidateOfRow(updatesTable, row));
+    for (const int record : updatesView.model->shownRecords())
+        rows.append(updatesView.candidates.at(record));
     const UpdateAllPlan plan = planUpdateAll(rows, localMods, catalog);
     if (plan.items.isEmpty()) {
         const QString text = nothingToUpdateText(plan);
@@ -380,17 +411,17 @@ void MainWindow::updateAllMods()
 
     updateInProgress = true;
     setUpdateButtonsEnabled(false);
-    reloadCatalogButton->setEnabled(false);
-    updatesStatusLabel->setText(tr("Updates werden vorbereitet…"));
-    updateDownloadBar->setRange(0, 100);
-    updateDownloadBar->setValue(0);
-    updateDownloadBar->setFormat(tr("Download: %p%"));
-    updateDownloadBar->setVisible(true);
+    catalogView.reloadButton->setEnabled(false);
+    updatesView.statusLabel->setText(tr("Updates werden vorbereitet…"));
+    updatesView.downloadBar->setRange(0, 100);
+    updatesView.downloadBar->setValue(0);
+    updatesView.downloadBar->setFormat(tr("Download: %p%"));
+    updatesView.downloadBar->setVisible(true);
     const int total = int(plan.items.size());
-    updateOverallBar->setRange(0, total);
-    updateOverallBar->setValue(0);
-    updateOverallBar->setFormat(tr("Gesamt: %v / %m Mods"));
-    updateOverallBar->setVisible(true);
+    updatesView.overallBar->setRange(0, total);
+    updatesView.overallBar->setValue(0);
+    updatesView.overallBar->setFormat(tr("Gesamt: %v / %m Mods"));
+    updatesView.overallBar->setVisible(true);
 
     int succeeded = 0;
     int cancelled = 0;
@@ -399,12 +430,12 @@ void MainWindow::updateAllMods()
     for (int k = 1; k <= total; ++k) {
         const UpdatePlanItem &item = plan.items.at(k - 1);
         const QString progress = tr("Aktualisiere %1 von %2: %3").arg(k).arg(total).arg(item.entry.name);
-        updatesStatusLabel->setText(progress);
+        updatesView.statusLabel->setText(progress);
         setStatus(progress);
-        updateDownloadBar->setValue(0);
-        updateDownloadBar->setFormat(tr("Download: %p%"));
+        updatesView.downloadBar->setValue(0);
+        updatesView.downloadBar->setFormat(tr("Download: %p%"));
         QString error;
-        if (runRepositoryInstall(item.entry, item.folder, updateDownloadBar, &error)) {
+        if (runRepositoryInstall(item.entry, item.folder, updatesView.downloadBar, &error)) {
             ++succeeded;
             if (!error.isEmpty())
                 warnings.append(QStringLiteral("%1: %2").arg(item.entry.name, error));
@@ -412,15 +443,15 @@ void MainWindow::updateAllMods()
             ++cancelled; // the player's own choice, not a failure
         else
             errors.append(QStringLiteral("%1: %2").arg(item.entry.name, error));
-        updateOverallBar->setValue(k);
+        updatesView.overallBar->setValue(k);
     }
 
     finishUpdateRun();
-    updateDownloadBar->setValue(100);
-    updateDownloadBar->setFormat(errors.isEmpty() ? tr("Installation abgeschlossen")
-                                                  : tr("Vorgang abgeschlossen"));
-    updatesStatusLabel->setText(errors.isEmpty() ? tr("Alle Updates abgeschlossen.")
-                                                 : tr("Updates mit Fehlern abgeschlossen."));
+    updatesView.downloadBar->setValue(100);
+    updatesView.downloadBar->setFormat(errors.isEmpty() ? tr("Installation abgeschlossen")
+                                                        : tr("Vorgang abgeschlossen"));
+    updatesView.statusLabel->setText(errors.isEmpty() ? tr("Alle Updates abgeschlossen.")
+                                                      : tr("Updates mit Fehlern abgeschlossen."));
     const QString warningText =
         warnings.isEmpty() ? QString() : QStringLiteral("\n\n") + warnings.join(QStringLiteral("\n\n"));
     QString summary;

@@ -1,4 +1,7 @@
+#include "app/listroles.h"
+#include "app/listwidgets.h"
 #include "app/mainwindow.h"
+#include "app/recordtablemodel.h"
 #include "app/settings.h"
 #include "environment/discovery.h"
 #include "localmods/localscan.h"
@@ -9,11 +12,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
+
+#include <numeric>
 
 namespace {
 enum InstalledColumn
@@ -24,10 +28,11 @@ enum InstalledColumn
     FolderColumn,
     PathColumn
 };
-}
+} // namespace
 
 QWidget *MainWindow::buildInstalledPage()
 {
+    InstalledView &view = installedView;
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -35,99 +40,118 @@ QWidget *MainWindow::buildInstalledPage()
 
     auto *buttonRow = new QHBoxLayout;
     auto *rescanButton = new QPushButton(tr("Neu einlesen"), page);
-    openFolderButton = new QPushButton(tr("Ordner öffnen"), page);
-    uninstallButton = new QPushButton(tr("Deinstallieren"), page);
-    installedListButton = new QPushButton(tr("Liste"), page);
-    installedGalleryButton = new QPushButton(tr("Galerie"), page);
-    for (QPushButton *toggle : {installedListButton, installedGalleryButton}) {
+    view.openFolderButton = new QPushButton(tr("Ordner öffnen"), page);
+    view.uninstallButton = new QPushButton(tr("Deinstallieren"), page);
+    view.listButton = new QPushButton(tr("Liste"), page);
+    view.galleryButton = new QPushButton(tr("Galerie"), page);
+    for (QPushButton *toggle : {view.listButton, view.galleryButton}) {
         toggle->setCheckable(true);
         toggle->setAutoExclusive(true);
     }
-    installedListButton->setChecked(true);
+    view.listButton->setChecked(true);
     for (QPushButton *button :
-         {rescanButton, openFolderButton, uninstallButton, installedListButton, installedGalleryButton}) {
+         {rescanButton, view.openFolderButton, view.uninstallButton, view.listButton, view.galleryButton}) {
         button->setMinimumHeight(32);
         button->setMinimumWidth(button->sizeHint().width() + 24);
     }
     buttonRow->addWidget(rescanButton);
-    buttonRow->addWidget(openFolderButton);
-    buttonRow->addWidget(uninstallButton);
+    buttonRow->addWidget(view.openFolderButton);
+    buttonRow->addWidget(view.uninstallButton);
     buttonRow->addStretch();
-    buttonRow->addWidget(installedListButton);
-    buttonRow->addWidget(installedGalleryButton);
+    buttonRow->addWidget(view.listButton);
+    buttonRow->addWidget(view.galleryButton);
     layout->addLayout(buttonRow);
 
-    installedViews = new QStackedWidget(page);
-    installedTable = new QTableWidget(0, 5, installedViews);
-    installedTable->setHorizontalHeaderLabels(
-        {tr("Mod"), tr("Version"), tr("Quelle"), tr("Ordner"), tr("Pfad")});
-    installedTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    installedTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    installedTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    installedTable->setSortingEnabled(true);
-    installedTable->sortByColumn(NameColumn, Qt::AscendingOrder);
-    installedTable->setWordWrap(false);
-    installedTable->verticalHeader()->hide();
-    installedTable->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    installedTable->horizontalHeader()->setSectionResizeMode(PathColumn, QHeaderView::Stretch);
-    installedTable->setColumnWidth(VersionColumn, 80);
-    installedTable->setColumnWidth(SourceColumn, 150);
-    installedTable->setColumnWidth(FolderColumn, 180);
-    installedGallery = new QListWidget(installedViews);
-    installedGallery->setViewMode(QListView::IconMode);
-    installedGallery->setResizeMode(QListView::Adjust);
-    installedGallery->setMovement(QListView::Static);
-    installedGallery->setWordWrap(true);
-    installedGallery->setSpacing(8);
-    installedViews->addWidget(installedTable);
-    installedViews->addWidget(installedGallery);
-    layout->addWidget(installedViews, 1);
+    const auto mod = [this](int i) -> const LocalMod & {
+        return localMods.at(i);
+    };
+    const auto duplicate = [this](int i) {
+        return duplicateLocalMods.contains(i);
+    };
+    view.model = new RecordTableModel(
+        {{tr("Mod"),
+          [mod, duplicate](int i) {
+              return duplicate(i) ? tr("⚠ %1").arg(mod(i).name) : mod(i).name;
+          }},
+         {tr("Version"), [mod](int i) { return mod(i).version; }, RecordTableModel::SortAs::Version},
+         {tr("Quelle"),
+          [mod, duplicate](int i) {
+              return duplicate(i) ? tr("⚠ Doppelt installiert • %1").arg(mod(i).source) : mod(i).source;
+          }},
+         {tr("Ordner"),
+          [mod](int i) {
+              return mod(i).folderName;
+          }},
+         {tr("Pfad"),
+          [mod](int i) {
+              return QDir::toNativeSeparators(mod(i).path);
+          }}},
+        [mod, duplicate](int i, int column, int role) -> QVariant {
+            switch (role) {
+            case Qt::UserRole:
+                return i;
+            case Qt::ToolTipRole:
+                if (!duplicate(i))
+                    return {};
+                if (column == NameColumn)
+                    return tr("Diese Mod ist mehrfach installiert (mod.io und weiterer Mod-Ordner). Es wird "
+                              "empfohlen, die mod.io-Version zu behalten und die zusätzliche Installation zu "
+                              "entfernen.");
+                if (column == SourceColumn)
+                    return tr("Diese Mod existiert gleichzeitig als mod.io- und als weitere Installation.");
+                return {};
+            case ListRole::CardTitle:
+                return mod(i).name;
+            case ListRole::CardLines:
+                return QStringList{mod(i).version, mod(i).source};
+            case ListRole::CardToolTip:
+                return duplicate(i)
+                           ? tr("Diese Mod ist mehrfach installiert (mod.io und weiterer Mod-Ordner).\n%1")
+                                 .arg(mod(i).path)
+                           : QDir::toNativeSeparators(mod(i).path);
+            case ListRole::CardWarning:
+                return duplicate(i);
+            default:
+                return {};
+            }
+        },
+        this);
+
+    view.views = new QStackedWidget(page);
+    view.table = new QTableView(view.views);
+    view.table->setModel(view.model);
+    setUpRecordTable(view.table);
+    view.table->horizontalHeader()->setSortIndicator(NameColumn, Qt::AscendingOrder);
+    view.table->setSortingEnabled(true);
+    view.columns = new ColumnFiller(view.table, NameColumn, 200);
+    view.gallery = new CardGridView(220, 0, view.views);
+    view.gallery->setModel(view.model);
+    view.gallery->setSelectionModel(view.table->selectionModel());
+    view.views->addWidget(view.table);
+    view.views->addWidget(view.gallery);
+    layout->addWidget(view.views, 1);
 
     connect(rescanButton, &QPushButton::clicked, this, &MainWindow::rescanLocalMods);
-    connect(openFolderButton, &QPushButton::clicked, this, &MainWindow::openSelectedLocalFolder);
-    connect(uninstallButton, &QPushButton::clicked, this, &MainWindow::uninstallSelectedLocalMod);
-    connect(installedListButton, &QPushButton::clicked, this, [this] { setInstalledGalleryMode(false); });
-    connect(installedGalleryButton, &QPushButton::clicked, this, [this] { setInstalledGalleryMode(true); });
-    // Table and gallery show the same selection.
-    connect(installedTable, &QTableWidget::itemSelectionChanged, this, [this] {
-        const int index = selectedLocalModIndex();
-        const QSignalBlocker blocker(installedGallery);
-        for (int r = 0; r < installedGallery->count(); ++r) {
-            if (installedGallery->item(r)->data(Qt::UserRole).toInt() == index)
-                installedGallery->setCurrentRow(r);
-        }
-    });
-    connect(installedGallery, &QListWidget::itemSelectionChanged, this, [this] {
-        const QListWidgetItem *item = installedGallery->currentItem();
-        if (!item)
-            return;
-        const QSignalBlocker blocker(installedTable);
-        for (int r = 0; r < installedTable->rowCount(); ++r) {
-            if (installedTable->item(r, NameColumn)->data(Qt::UserRole) == item->data(Qt::UserRole))
-                installedTable->selectRow(r);
-        }
-    });
+    connect(view.openFolderButton, &QPushButton::clicked, this, &MainWindow::openSelectedLocalFolder);
+    connect(view.uninstallButton, &QPushButton::clicked, this, &MainWindow::uninstallSelectedLocalMod);
+    connect(view.listButton, &QPushButton::clicked, this, [this] { setInstalledGalleryMode(false); });
+    connect(view.galleryButton, &QPushButton::clicked, this, [this] { setInstalledGalleryMode(true); });
     return page;
 }
 
 void MainWindow::setInstalledGalleryMode(bool gallery)
 {
-    installedViews->setCurrentWidget(gallery ? static_cast<QWidget *>(installedGallery) : installedTable);
-    installedGalleryButton->setChecked(gallery);
-    installedListButton->setChecked(!gallery);
+    InstalledView &view = installedView;
+    view.views->setCurrentWidget(gallery ? static_cast<QWidget *>(view.gallery) : view.table);
+    view.galleryButton->setChecked(gallery);
+    view.listButton->setChecked(!gallery);
 }
 
 int MainWindow::selectedLocalModIndex() const
 {
-    if (installedViews->currentWidget() == installedGallery) {
-        const QListWidgetItem *item = installedGallery->currentItem();
-        return item ? item->data(Qt::UserRole).toInt() : -1;
-    }
-    const QList<QTableWidgetItem *> selected = installedTable->selectedItems();
-    if (selected.isEmpty())
-        return -1;
-    const QTableWidgetItem *nameItem = installedTable->item(selected.first()->row(), NameColumn);
-    return nameItem ? nameItem->data(Qt::UserRole).toInt() : -1;
+    // Table and gallery share one selection.
+    const QModelIndexList rows = installedView.table->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : installedView.model->recordAt(rows.first().row());
 }
 
 QString MainWindow::effectiveModIoModsPath() const
@@ -170,54 +194,33 @@ void MainWindow::rescanLocalMods()
 
 void MainWindow::relinkLocalMods()
 {
-    linkLocalModsToCatalog(localMods, catalog, catalogMatchIndex);
-    const DuplicateInstallations duplicates = detectDuplicateInstallations(localMods, catalogMatchIndex);
+    linkLocalModsToCatalog(localMods, catalog, catalogView.matchIndex);
+    const DuplicateInstallations duplicates = detectDuplicateInstallations(localMods, catalogView.matchIndex);
     duplicateLocalMods = duplicates.indexes;
     duplicateDescriptions = duplicates.descriptions;
     installedIndex = InstalledModsIndex(localMods, localFolderCopies);
+    refreshCatalogStatuses();
 }
 
 void MainWindow::rebuildInstalledView()
 {
-    const bool sorting = installedTable->isSortingEnabled();
-    installedTable->setSortingEnabled(false);
-    const QSignalBlocker tableBlocker(installedTable);
-    const QSignalBlocker galleryBlocker(installedGallery);
-    installedTable->clearContents();
-    installedTable->setRowCount(int(localMods.size()));
-    installedGallery->clear();
-    for (int i = 0; i < localMods.size(); ++i) {
-        const LocalMod &mod = localMods.at(i);
-        const bool duplicate = duplicateLocalMods.contains(i);
-        auto *nameItem = new QTableWidgetItem(duplicate ? tr("⚠ %1").arg(mod.name) : mod.name);
-        nameItem->setData(Qt::UserRole, i);
-        auto *sourceItem =
-            new QTableWidgetItem(duplicate ? tr("⚠ Doppelt installiert • %1").arg(mod.source) : mod.source);
-        if (duplicate) {
-            nameItem->setToolTip(
-                tr("Diese Mod ist mehrfach installiert (mod.io und weiterer Mod-Ordner). Es wird "
-                   "empfohlen, die mod.io-Version zu behalten und die zusätzliche Installation zu "
-                   "entfernen."));
-            sourceItem->setToolTip(
-                tr("Diese Mod existiert gleichzeitig als mod.io- und als weitere Installation."));
+    InstalledView &view = installedView;
+    // The same folder stays selected across a rescan.
+    const int selected = selectedLocalModIndex();
+    const QString selectedPath =
+        selected >= 0 && selected < localMods.size() ? localMods.at(selected).path : QString();
+    const QSignalBlocker blocker(view.table->selectionModel());
+    view.model->resetRecords(int(localMods.size()));
+    QList<int> all(localMods.size());
+    std::iota(all.begin(), all.end(), 0);
+    view.model->setShownRecords(all);
+    view.columns->fitToSample();
+    for (int i = 0; i < localMods.size() && !selectedPath.isEmpty(); ++i) {
+        if (localMods.at(i).path == selectedPath) {
+            view.table->selectRow(view.model->rowOfRecord(i));
+            break;
         }
-        installedTable->setItem(i, NameColumn, nameItem);
-        installedTable->setItem(i, VersionColumn, new QTableWidgetItem(mod.version));
-        installedTable->setItem(i, SourceColumn, sourceItem);
-        installedTable->setItem(i, FolderColumn, new QTableWidgetItem(mod.folderName));
-        installedTable->setItem(i, PathColumn, new QTableWidgetItem(QDir::toNativeSeparators(mod.path)));
-
-        auto *galleryItem =
-            new QListWidgetItem(QStringLiteral("%1\n%2\n%3").arg(mod.name, mod.version, mod.source));
-        galleryItem->setData(Qt::UserRole, i);
-        galleryItem->setSizeHint(QSize(240, 120));
-        galleryItem->setTextAlignment(Qt::AlignTop | Qt::AlignHCenter);
-        if (duplicate)
-            galleryItem->setToolTip(
-                tr("Diese Mod ist mehrfach installiert (mod.io und weiterer Mod-Ordner).\n%1").arg(mod.path));
-        installedGallery->addItem(galleryItem);
     }
-    installedTable->setSortingEnabled(sorting);
 }
 
 void MainWindow::warnAboutDuplicates()

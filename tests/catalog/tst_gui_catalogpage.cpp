@@ -1,14 +1,16 @@
+#include "app/listwidgets.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void unreachableSiteIsNotAnEmptySearch();
     void installStatusAndButtonFollowLocalMods();
     void galleryFollowsTheTableSelection();
+    void columnsSortAndKeepTheSelection();
+    void listHoldsUpInASmallWindow();
     void duplicateWarningIsShownOncePerSet();
 
 private:
@@ -129,14 +133,14 @@ void MainWindowTest::loadsAllRepositoriesAndReportsFailures()
              qPrintable(status));
     QCOMPARE(window->catalog.size(), 5);
     QVERIFY(!shownNames(*window).contains(QLatin1String("Mod-Werkzeug")));
-    QVERIFY(window->reloadCatalogButton->isEnabled());
+    QVERIFY(window->catalogView.reloadButton->isEnabled());
 
     // The filter lists: tools never appear as a category; sorted, with "all" first.
     QStringList categories;
-    for (int i = 0; i < window->categoryFilter->count(); ++i)
-        categories.append(window->categoryFilter->itemText(i));
+    for (int i = 0; i < window->catalogView.categoryFilter->count(); ++i)
+        categories.append(window->catalogView.categoryFilter->itemText(i));
     QCOMPARE(categories, (QStringList{"Alle Kategorien", "Bahnhöfe", "Gleise", "Lokomotiven"}));
-    QCOMPARE(window->repositoryFilter->count(), 3);
+    QCOMPARE(window->catalogView.repositoryFilter->count(), 3);
 }
 
 void MainWindowTest::reloadWhileLoadingIsRefused()
@@ -146,7 +150,7 @@ void MainWindowTest::reloadWhileLoadingIsRefused()
     window.prompts = scripted->prompts();
     window.reloadCatalog();
     QVERIFY(window.catalogLoading);
-    QVERIFY(!window.reloadCatalogButton->isEnabled());
+    QVERIFY(!window.catalogView.reloadButton->isEnabled());
     QCOMPARE(window.statusLabel->text(), QStringLiteral("Lade Repositorys…"));
     const quint32 generation = window.loadGeneration;
     window.reloadCatalog();
@@ -179,27 +183,29 @@ void MainWindowTest::filtersSearchCategoryAndRepository()
     QCOMPARE(shownNames(*window),
              (QStringList{"BR 218 Diesellok", "Gleisbau Paket", "Kleiner Bahnhof", "Ohne Download"}));
 
-    window->catalogSearch->setText(QStringLiteral("  anna "));
+    window->catalogView.search->setText(QStringLiteral("  anna "));
     QCOMPARE(shownNames(*window), QStringList{"BR 218 Diesellok"});
-    window->catalogSearch->setText(QStringLiteral("Lok robuste"));
+    window->catalogView.search->setText(QStringLiteral("Lok robuste"));
     QCOMPARE(shownNames(*window), QStringList{}); // one phrase: the words are not searched apart
-    QCOMPARE(window->catalogPreview->text(), QStringLiteral("Keine Treffer gefunden"));
-    QVERIFY(!window->installButton->isEnabled());
+    QCOMPARE(window->catalogView.preview->text(), QStringLiteral("Keine Treffer gefunden"));
+    QVERIFY(!window->catalogView.installButton->isEnabled());
     QCOMPARE(window->selectedCatalogIndex, -1);
-    window->catalogSearch->setText(QStringLiteral("DIESEL"));
+    window->catalogView.search->setText(QStringLiteral("DIESEL"));
     QCOMPARE(shownNames(*window), QStringList{"BR 218 Diesellok"});
-    window->catalogSearch->clear();
+    window->catalogView.search->clear();
 
-    window->categoryFilter->setCurrentIndex(window->categoryFilter->findData(QStringLiteral("Bahnhöfe")));
+    window->catalogView.categoryFilter->setCurrentIndex(
+        window->catalogView.categoryFilter->findData(QStringLiteral("Bahnhöfe")));
     QCOMPARE(shownNames(*window), (QStringList{"Kleiner Bahnhof", "Ohne Download"}));
-    window->categoryFilter->setCurrentIndex(0);
-    window->repositoryFilter->setCurrentIndex(window->repositoryFilter->findData(QStringLiteral("Extern")));
+    window->catalogView.categoryFilter->setCurrentIndex(0);
+    window->catalogView.repositoryFilter->setCurrentIndex(
+        window->catalogView.repositoryFilter->findData(QStringLiteral("Extern")));
     QCOMPARE(shownNames(*window), QStringList{"Gleisbau Paket"});
 
     // A reload keeps the chosen filter when it is still offered.
     window->reloadCatalog();
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(window->repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
+    QCOMPARE(window->catalogView.repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
 }
 
 void MainWindowTest::selectionFollowsTheEntryAcrossReloads()
@@ -218,36 +224,36 @@ void MainWindowTest::selectionFollowsTheEntryAcrossReloads()
         "application/json");
     window->reloadCatalog();
     // While it loads, nothing can be installed from the list.
-    QVERIFY(!window->installButton->isEnabled());
+    QVERIFY(!window->catalogView.installButton->isEnabled());
     window->installSelectedRepositoryMod();
     QVERIFY(scripted->messages.isEmpty());
     QCOMPARE(window->statusLabel->text(),
              QStringLiteral("Der Katalog wird gerade geladen. Bitte warte, bis er vollständig ist."));
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
     QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
-    QCOMPARE(window->catalogTitle->text(), QStringLiteral("Gleisbau Paket"));
-    QVERIFY(window->installButton->isEnabled());
+    QCOMPARE(window->catalogView.title->text(), QStringLiteral("Gleisbau Paket"));
+    QVERIFY(window->catalogView.installButton->isEnabled());
 }
 
 void MainWindowTest::unreachableSiteIsNotAnEmptySearch()
 {
     server->setResponse("/filebase/repos/fx3-v3.json", FakeResponse{0, {}, {}, true});
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    QCOMPARE(window->catalogViews->currentWidget(), window->catalogEmptyLabel);
-    const QString text = window->catalogEmptyLabel->text();
+    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.emptyLabel);
+    const QString text = window->catalogView.emptyLabel->text();
     QVERIFY2(text.startsWith(QStringLiteral("Der Katalog konnte nicht geladen werden.\n\nTrackhaven: ")),
              qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("Keine Treffer")));
-    QVERIFY(!window->catalogPreview->text().contains(QStringLiteral("Keine Treffer")));
+    QVERIFY(!window->catalogView.preview->text().contains(QStringLiteral("Keine Treffer")));
 
     // Once the site answers, a search that finds nothing says just that.
     server->setResponse("/filebase/repos/fx3-v3.json", 200, builtInDocument(), "application/json");
     window->reloadCatalog();
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(window->catalogViews->currentWidget(), window->catalogTable);
-    window->catalogSearch->setText(QStringLiteral("gibt es nicht"));
-    QCOMPARE(window->catalogEmptyLabel->text(), QStringLiteral("Keine Treffer gefunden"));
-    QCOMPARE(window->catalogViews->currentWidget(), window->catalogEmptyLabel);
+    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.table);
+    window->catalogView.search->setText(QStringLiteral("gibt es nicht"));
+    QCOMPARE(window->catalogView.emptyLabel->text(), QStringLiteral("Keine Treffer gefunden"));
+    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.emptyLabel);
 }
 
 void MainWindowTest::installStatusAndButtonFollowLocalMods()
@@ -269,40 +275,111 @@ void MainWindowTest::installStatusAndButtonFollowLocalMods()
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
     window->rescanLocalMods();
     QHash<QString, QString> statusByName;
-    for (int row = 0; row < window->catalogTable->rowCount(); ++row)
-        statusByName.insert(window->catalogTable->item(row, 0)->text(),
-                            window->catalogTable->item(row, 5)->text());
+    for (const QStringList &row : WindowProbe::catalogRows(*window))
+        statusByName.insert(row.value(0), row.value(5));
     QCOMPARE(statusByName.value("BR 218 Diesellok"), QStringLiteral("Update verfügbar"));
     QCOMPARE(statusByName.value("Kleiner Bahnhof"), QStringLiteral("mod.io – installiert"));
     QCOMPARE(statusByName.value("Gleisbau Paket"), QStringLiteral("Nicht installiert"));
 
-    window->catalogSearch->setText(QStringLiteral("Kleiner Bahnhof"));
-    QVERIFY(!window->installButton->isEnabled());
-    QCOMPARE(window->installButton->text(), QStringLiteral("Über mod.io installiert"));
-    window->catalogSearch->setText(QStringLiteral("Ohne Download"));
-    QVERIFY(!window->installButton->isEnabled());
-    QCOMPARE(window->installButton->text(), QStringLiteral("Kein Download"));
-    window->catalogSearch->setText(QStringLiteral("BR 218"));
-    QVERIFY(window->installButton->isEnabled());
-    QCOMPARE(window->installButton->text(), QStringLiteral("Mod installieren"));
-    QVERIFY2(window->catalogInfo->text().startsWith(QStringLiteral("Autor: Anna   •   Version: 1.2")),
-             qPrintable(window->catalogInfo->text()));
+    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
+    QVERIFY(!window->catalogView.installButton->isEnabled());
+    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Über mod.io installiert"));
+    window->catalogView.search->setText(QStringLiteral("Ohne Download"));
+    QVERIFY(!window->catalogView.installButton->isEnabled());
+    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Kein Download"));
+    window->catalogView.search->setText(QStringLiteral("BR 218"));
+    QVERIFY(window->catalogView.installButton->isEnabled());
+    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Mod installieren"));
+    QVERIFY2(window->catalogView.info->text().startsWith(QStringLiteral("Autor: Anna   •   Version: 1.2")),
+             qPrintable(window->catalogView.info->text()));
 }
 
 void MainWindowTest::galleryFollowsTheTableSelection()
 {
     configureRepositories(false);
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    QCOMPARE(window->catalogGallery->count(), window->catalogTable->rowCount());
-    window->catalogGalleryButton->click();
-    QCOMPARE(window->catalogViews->currentWidget(), window->catalogGallery);
-    window->catalogGallery->setCurrentRow(2);
-    const int chosen = window->catalogGallery->currentItem()->data(Qt::UserRole).toInt();
-    QCOMPARE(window->selectedCatalogIndex, chosen);
-    QCOMPARE(window->catalogTitle->text(), window->catalog.at(chosen).name);
-    const QList<QTableWidgetItem *> selected = window->catalogTable->selectedItems();
-    QVERIFY(!selected.isEmpty());
-    QCOMPARE(window->catalogTable->item(selected.first()->row(), 0)->data(Qt::UserRole).toInt(), chosen);
+    CatalogView &view = window->catalogView;
+    view.galleryButton->click();
+    QCOMPARE(view.views->currentWidget(), view.gallery);
+    QCOMPARE(view.gallery->model()->rowCount(), 4);
+    // A click on the third card selects its entry in both views and shows its details.
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QModelIndex third = view.gallery->model()->index(2, 0);
+    QTest::mouseClick(view.gallery->viewport(), Qt::LeftButton, {}, view.gallery->visualRect(third).center());
+    const QString chosen = third.data().toString();
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), chosen);
+    QCOMPARE(view.title->text(), chosen);
+    QCOMPARE(view.table->selectionModel()->selectedRows().value(0).row(), 2);
+    // Keyboard: the next card.
+    QTest::keyClick(view.gallery, Qt::Key_Right);
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), view.gallery->model()->index(3, 0).data().toString());
+}
+
+void MainWindowTest::columnsSortAndKeepTheSelection()
+{
+    configureRepositories(false);
+    std::unique_ptr<MainWindow> window(makeLoadedWindow());
+    CatalogView &view = window->catalogView;
+    // Catalog order until a column is chosen: the built-in repository first, in document order.
+    QCOMPARE(WindowProbe::catalogNames(*window),
+             (QStringList{"BR 218 Diesellok", "Kleiner Bahnhof", "Ohne Download", "Gleisbau Paket"}));
+    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Kleiner Bahnhof"));
+    struct
+    {
+        int column;
+        Qt::SortOrder order;
+        QStringList names;
+    } const sorts[] = {
+        {0, Qt::AscendingOrder, {"BR 218 Diesellok", "Gleisbau Paket", "Kleiner Bahnhof", "Ohne Download"}},
+        {2, Qt::DescendingOrder, {"Gleisbau Paket", "Ohne Download", "Kleiner Bahnhof", "BR 218 Diesellok"}},
+        // Versions by value: 0.1 < 1.2 < 2.0 < 3.1.
+        {4, Qt::AscendingOrder, {"Ohne Download", "BR 218 Diesellok", "Kleiner Bahnhof", "Gleisbau Paket"}},
+    };
+    for (const auto &sort : sorts) {
+        view.table->sortByColumn(sort.column, sort.order);
+        QCOMPARE(WindowProbe::catalogNames(*window), sort.names);
+        QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+        QCOMPARE(view.table->selectionModel()->selectedRows().value(0).data().toString(),
+                 QStringLiteral("Kleiner Bahnhof"));
+    }
+    // A search keeps the order and the selection while the entry is shown.
+    view.search->setText(QStringLiteral("n"));
+    QCOMPARE(WindowProbe::catalogNames(*window).first(), QStringLiteral("Ohne Download"));
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+}
+
+void MainWindowTest::listHoldsUpInASmallWindow()
+{
+    configureRepositories(false);
+    // The window is large before the catalog arrives.
+    MainWindow window;
+    window.prompts = scripted->prompts();
+    window.resize(1900, 1000);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.showCatalog();
+    QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
+    QCoreApplication::processEvents();
+    CatalogView &view = window.catalogView;
+    // The names take the room the other columns leave.
+    int others = 0;
+    for (int column = 1; column < 6; ++column)
+        others += view.table->columnWidth(column);
+    QCOMPARE(view.table->columnWidth(0) + others, view.table->viewport()->width());
+    // The gallery fills its width with cards: what is left over is less than a card's growth.
+    view.galleryButton->click();
+    QCoreApplication::processEvents();
+    const int cardWidth = view.gallery->gridSize().width();
+    QVERIFY(cardWidth >= 240);
+    QVERIFY2(view.gallery->viewport()->width() % cardWidth < cardWidth / 2,
+             qPrintable(QStringLiteral("%1 / %2").arg(view.gallery->viewport()->width()).arg(cardWidth)));
+
+    // At the smallest size the name column keeps a readable width; the table scrolls sideways instead.
+    view.listButton->click();
+    window.resize(window.minimumSize());
+    QCoreApplication::processEvents();
+    QVERIFY2(view.table->columnWidth(0) >= 200, qPrintable(QString::number(view.table->columnWidth(0))));
 }
 
 void MainWindowTest::duplicateWarningIsShownOncePerSet()
@@ -323,10 +400,10 @@ void MainWindowTest::duplicateWarningIsShownOncePerSet()
     QVERIFY(scripted->messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
 
     // The station's status tells the player, and the catalog refuses a second installation.
-    window->catalogSearch->setText(QStringLiteral("Kleiner Bahnhof"));
-    QCOMPARE(window->catalogTable->item(0, 5)->text(), QStringLiteral("⚠ Doppelt installiert"));
-    QCOMPARE(window->installButton->text(), QStringLiteral("Doppelt installiert"));
-    QVERIFY(!window->installButton->isEnabled());
+    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
+    QCOMPARE(WindowProbe::catalogRows(*window).value(0).value(5), QStringLiteral("⚠ Doppelt installiert"));
+    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Doppelt installiert"));
+    QVERIFY(!window->catalogView.installButton->isEnabled());
 
     // A changed set is reported again.
     writeTestFile(userMods + "/br_218/mod.lua",

@@ -232,7 +232,7 @@ void MainWindowTest::openSettingsForgetsLoadedData()
     QVERIFY(window.catalog.isEmpty());
     QCOMPARE(window.loadGeneration, generation + 1);
     // The abandoned load never finishes, so its buttons must not stay disabled.
-    QVERIFY(window.reloadCatalogButton->isEnabled());
+    QVERIFY(window.catalogView.reloadButton->isEnabled());
     QCOMPARE(window.statusLabel->text(),
              QStringLiteral(
                  "Einstellungen gespeichert. Daten werden beim Öffnen des jeweiligen Bereichs neu geladen."));

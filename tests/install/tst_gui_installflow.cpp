@@ -77,7 +77,7 @@ void MainWindowTest::cleanup()
 
 void MainWindowTest::selectCatalogEntry(const QString &name)
 {
-    window->catalogSearch->setText(name);
+    window->catalogView.search->setText(name);
     QCOMPARE(window->catalog.at(window->selectedCatalogIndex).name, name);
 }
 
@@ -99,7 +99,7 @@ void MainWindowTest::catalogInstallBringsItsDependencyFirst()
     QVERIFY(marker.has_value());
     QVERIFY(installedDependencyIds().contains(QStringLiteral("302")));
     QVERIFY(!window->installInProgress);
-    QVERIFY(window->reloadCatalogButton->isEnabled());
+    QVERIFY(window->catalogView.reloadButton->isEnabled());
     QCOMPARE(WindowProbe::catalogRows(*window).first().value(5), QStringLiteral("Installiert"));
 }
 
@@ -112,7 +112,7 @@ void MainWindowTest::declinedDependenciesLeaveNothingInstalled()
     QCOMPARE(scripted->messages.size(), 1);
     QCOMPARE(window->statusLabel->text(), QStringLiteral("Installation abgebrochen."));
     QVERIFY(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
-    QVERIFY(window->installButton->isEnabled());
+    QVERIFY(window->catalogView.installButton->isEnabled());
 }
 
 void MainWindowTest::installOutdatedBasislok()
@@ -142,7 +142,7 @@ void MainWindowTest::updateReplacesTheFolderCleanly()
     QCOMPARE(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"basislok"});
     QVERIFY(WindowProbe::updateRows(*window).isEmpty());
-    QCOMPARE(window->updatesStatusLabel->text(), QStringLiteral("Update abgeschlossen: Basislok"));
+    QCOMPARE(window->updatesView.statusLabel->text(), QStringLiteral("Update abgeschlossen: Basislok"));
 }
 
 void MainWindowTest::leftoverBackupIsNamedAfterAnUpdate()

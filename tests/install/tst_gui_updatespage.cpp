@@ -84,14 +84,14 @@ void MainWindowTest::listsOutdatedModsWithTheirStatus()
              QStringLiteral("mod.io – Update über mod.io"));
     QCOMPARE(WindowProbe::rowNamed(rows(), "Ohne Datei").value(Status),
              QStringLiteral("⚠ Download-Link fehlt"));
-    QVERIFY(window().updateAllButton->isEnabled());
+    QVERIFY(window().updatesView.updateAllButton->isEnabled());
 
     QVERIFY(WindowProbe::selectUpdate(window(), "Hub Wagen"));
-    QVERIFY(!window().updateSelectedButton->isEnabled());
-    QVERIFY(window().updateSelectedButton->toolTip().contains(QLatin1String("mod.io")));
+    QVERIFY(!window().updatesView.updateSelectedButton->isEnabled());
+    QVERIFY(window().updatesView.updateSelectedButton->toolTip().contains(QLatin1String("mod.io")));
     QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
-    QVERIFY(window().updateSelectedButton->isEnabled());
-    QVERIFY(window().updateSelectedButton->toolTip().isEmpty());
+    QVERIFY(window().updatesView.updateSelectedButton->isEnabled());
+    QVERIFY(window().updatesView.updateSelectedButton->toolTip().isEmpty());
 
     // Taking over the repository version is asked with Yes preselected; No leaves everything as it was.
     QVERIFY(WindowProbe::selectUpdate(window(), "Handarbeit Bahnhof"));
@@ -122,10 +122,9 @@ void MainWindowTest::updateAllGroupsWhatCannotBeUpdated()
     QVERIFY(!window().updateInProgress);
 
     // With only mods that cannot be updated directly nothing starts.
-    for (const char *name : {"Marker Lok", "Handarbeit Bahnhof"}) {
-        QVERIFY(WindowProbe::selectUpdate(window(), QString::fromUtf8(name)));
-        window().updatesTable->removeRow(window().updatesTable->currentRow());
-    }
+    for (const char *folder : {"/marker_lok", "/handarbeit_bahnhof"})
+        QVERIFY(QDir(fixture->userMods + QLatin1String(folder)).removeRecursively());
+    window().rescanLocalMods();
     fixture->scripted.messages.clear();
     window().updateAllMods();
     QCOMPARE(
@@ -176,8 +175,8 @@ void MainWindowTest::actionsWaitForACatalogLoad()
     QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
     window().reloadCatalog();
     QVERIFY(window().catalogLoading);
-    for (QPushButton *button :
-         {window().updateSelectedButton, window().updateAllButton, window().checkUpdatesButton})
+    for (QPushButton *button : {window().updatesView.updateSelectedButton,
+                                window().updatesView.updateAllButton, window().updatesView.checkButton})
         QVERIFY(!button->isEnabled());
     window().updateSelectedMod();
     window().updateAllMods();
@@ -189,26 +188,26 @@ void MainWindowTest::actionsWaitForACatalogLoad()
     for (const QString &name : {QStringLiteral("Handarbeit Bahnhof"), QStringLiteral("Marker Lok")})
         QCOMPARE(WindowProbe::updateTargetOf(window(), name), name);
     QCOMPARE(WindowProbe::column(rows(), Name), (QStringList{"Handarbeit Bahnhof", "Marker Lok"}));
-    QVERIFY(window().updateAllButton->isEnabled());
+    QVERIFY(window().updatesView.updateAllButton->isEnabled());
     QVERIFY(WindowProbe::selectUpdate(window(), "Marker Lok"));
-    QVERIFY(window().updateSelectedButton->isEnabled());
+    QVERIFY(window().updatesView.updateSelectedButton->isEnabled());
 }
 
 void MainWindowTest::emptyListSaysWhy()
 {
-    QCOMPARE(window().updatesViews->currentWidget(), window().updatesTable);
+    QCOMPARE(window().updatesView.views->currentWidget(), window().updatesView.table);
     // Everything current: the page says so instead of showing an empty table.
     fixture->serveCatalog(R"({"files": [{"id": "201", "name": "Marker Lok", "version": "1.2"}]})");
     QVERIFY(fixture->reload());
-    QCOMPARE(window().updatesViews->currentWidget(), window().updatesEmptyLabel);
-    QCOMPARE(window().updatesEmptyLabel->text(),
+    QCOMPARE(window().updatesView.views->currentWidget(), window().updatesView.emptyLabel);
+    QCOMPARE(window().updatesView.emptyLabel->text(),
              QStringLiteral("Alle installierten Mods sind auf dem neuesten Stand."));
     // An unreachable site is not "up to date".
     fixture->server.setResponse("/filebase/repos/fx3-v3.json", 500, "kaputt");
     QVERIFY(fixture->reload());
-    QVERIFY2(window().updatesEmptyLabel->text().startsWith(
+    QVERIFY2(window().updatesView.emptyLabel->text().startsWith(
                  QStringLiteral("Der Katalog konnte nicht geladen werden.\n\nTrackhaven: ")),
-             qPrintable(window().updatesEmptyLabel->text()));
+             qPrintable(window().updatesView.emptyLabel->text()));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -10,7 +10,7 @@
 #include "testsupport.h"
 
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include <memory>
@@ -18,13 +18,14 @@
 // Reads and drives the pages' lists as the player sees them: rows in the order shown, one text per column.
 struct WindowProbe
 {
-    static QList<QStringList> rowsOf(const QTableWidget *table)
+    static QList<QStringList> rowsOf(const QTableView *table)
     {
+        const QAbstractItemModel *model = table->model();
         QList<QStringList> rows;
-        for (int row = 0; row < table->rowCount(); ++row) {
+        for (int row = 0; row < model->rowCount(); ++row) {
             QStringList texts;
-            for (int column = 0; column < table->columnCount(); ++column)
-                texts.append(table->item(row, column) ? table->item(row, column)->text() : QString());
+            for (int column = 0; column < model->columnCount(); ++column)
+                texts.append(model->index(row, column).data().toString());
             rows.append(texts);
         }
         return rows;
@@ -45,10 +46,11 @@ struct WindowProbe
         }
         return {};
     }
-    static bool selectRowNamed(QTableWidget *table, const QString &name)
+    static bool selectRowNamed(QTableView *table, const QString &name)
     {
-        for (int row = 0; row < table->rowCount(); ++row) {
-            if (table->item(row, 0) && table->item(row, 0)->text() == name) {
+        const QAbstractItemModel *model = table->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, 0).data().toString() == name) {
                 table->selectRow(row);
                 return true;
             }
@@ -56,11 +58,14 @@ struct WindowProbe
         return false;
     }
 
-    static QList<QStringList> catalogRows(const MainWindow &window) { return rowsOf(window.catalogTable); }
+    static QList<QStringList> catalogRows(const MainWindow &window)
+    {
+        return rowsOf(window.catalogView.table);
+    }
     static QStringList catalogNames(const MainWindow &window) { return column(catalogRows(window), 0); }
     static bool selectCatalogEntry(MainWindow &window, const QString &name)
     {
-        return selectRowNamed(window.catalogTable, name);
+        return selectRowNamed(window.catalogView.table, name);
     }
     static QString selectedCatalogName(const MainWindow &window)
     {
@@ -68,19 +73,23 @@ struct WindowProbe
         return index >= 0 && index < window.catalog.size() ? window.catalog.at(index).name : QString();
     }
 
-    static QList<QStringList> updateRows(const MainWindow &window) { return rowsOf(window.updatesTable); }
+    static QList<QStringList> updateRows(const MainWindow &window)
+    {
+        return rowsOf(window.updatesView.table);
+    }
     static bool selectUpdate(MainWindow &window, const QString &name)
     {
-        return selectRowNamed(window.updatesTable, name);
+        return selectRowNamed(window.updatesView.table, name);
     }
     // The name of the catalog entry the update row of the named mod would install.
     static QString updateTargetOf(const MainWindow &window, const QString &name)
     {
-        for (int row = 0; row < window.updatesTable->rowCount(); ++row) {
-            const QTableWidgetItem *item = window.updatesTable->item(row, 0);
-            if (item && item->text() == name) {
-                const int index = item->data(Qt::UserRole).toInt();
-                return index >= 0 && index < window.catalog.size() ? window.catalog.at(index).name
+        const QAbstractItemModel *model = window.updatesView.table->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, 0);
+            if (index.data().toString() == name) {
+                const int entry = index.data(Qt::UserRole).toInt();
+                return entry >= 0 && entry < window.catalog.size() ? window.catalog.at(entry).name
                                                                    : QString();
             }
         }
@@ -89,11 +98,11 @@ struct WindowProbe
 
     static QList<QStringList> installedRows(const MainWindow &window)
     {
-        return rowsOf(window.installedTable);
+        return rowsOf(window.installedView.table);
     }
     static bool selectInstalled(MainWindow &window, const QString &name)
     {
-        return selectRowNamed(window.installedTable, name);
+        return selectRowNamed(window.installedView.table, name);
     }
 };
 
