@@ -180,7 +180,6 @@ private Q_SLOTS:
     void cancelWhileReadingEntryPage();
     void endsCycles();
     void keepsIdlessDependencies();
-    void refusesIncompleteVolumeSet();
     void writesMarkerOnlyForCopiedContent_data();
     void writesMarkerOnlyForCopiedContent();
     void updateReplacesFolderCleanly();
@@ -201,18 +200,18 @@ void InstallRunTest::findsCatalogEntries_data()
 
     // Catalog: 0 "7" of the external repository, 1 "7" of the community, 2 a long name that contains the
     // next one, 3 the exact name, 4 a short name.
-    QTest::newRow("id, own repository preferred") << "7"
-                                                  << ""
-                                                  << "community" << 1;
-    QTest::newRow("exact name beats an earlier containing name") << ""
-                                                                 << "Stadtbahn Basis"
-                                                                 << "" << 3;
-    QTest::newRow("short key never contained") << ""
-                                               << "Lok"
-                                               << "" << -1;
-    QTest::newRow("unknown id falls back to the name") << "99"
-                                                       << "<b>Kurz</b>"
-                                                       << "" << 4;
+    const auto row = [](const char *tag, const char *id, const char *name, const char *repository,
+                        int expected) {
+        QTest::newRow(tag) << id << name << repository << expected;
+    };
+    row("id, own repository preferred", "7", "", "community", 1);
+    row("id of another repository: the first in catalog order", "7", "", "other", 0);
+    row("exact name beats an earlier containing name", "", "Stadtbahn Basis", "", 3);
+    row("short key never contained", "", "Lok", "", -1);
+    row("unknown id falls back to the name", "99", "<b>Kurz</b>", "", 4);
+    row("key of 8 contained", "", "Stadtbah", "", 2);
+    row("key of 7 not contained", "", "Stadtba", "", -1);
+    row("containing key of 8", "", "Kurz Stadtbahn Basis Erweiterung Extra", "", 2);
 }
 
 void InstallRunTest::findsCatalogEntries()
@@ -241,7 +240,8 @@ void InstallRunTest::findsCatalogEntries()
     };
     RepoDependency d = dependency(id, name);
     d.repositoryUrl = repository == QLatin1String("community") ? community.toUpper()
-                                                               : QStringLiteral("https://x.example/r.json");
+                      : repository == QLatin1String("other")   ? QStringLiteral("https://x.example/r.json")
+                                                               : QString();
     QCOMPARE(findDependencyEntry(d, catalog), expected);
 }
 
@@ -250,27 +250,33 @@ void InstallRunTest::checksInstalledDependencies_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("minVersion");
+    QTest::addColumn<QString>("repository"); // empty: the community's
     QTest::addColumn<QStringList>("remembered");
     QTest::addColumn<bool>("installed");
 
-    // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, and an unnamed folder
-    // "bruecke_alt" at 2.0. The catalog knows entry 40 "Tunnel Set", which is not installed.
+    // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, an unnamed folder
+    // "bruecke_alt" 2.0, "Tunnel Set" 1.0 and "Gleisbau Paket" 1.0. The catalog knows entry
+    // 40 "Tunnel Set", installed, and 41 "Bahnsteig Set", which is not.
     const QStringList none;
-    QTest::newRow("folder name, minimum met") << ""
-                                              << "bruecke alt"
-                                              << "2.0" << none << true;
-    QTest::newRow("exact name too old, longer name newer") << ""
-                                                           << "Signal Pack"
-                                                           << "2.0" << none << false;
-    QTest::newRow("short key is not contained") << ""
-                                                << "Deluxe"
-                                                << "" << none << false;
-    QTest::newRow("remembered id without catalog entry") << "55"
-                                                         << ""
-                                                         << "" << QStringList{"55"} << true;
-    QTest::newRow("remembered id ignored with catalog entry") << "40"
-                                                              << ""
-                                                              << "" << QStringList{"40"} << false;
+    const auto row = [](const char *tag, const char *id, const char *name, const char *minVersion,
+                        const QString &repository, const QStringList &remembered, bool installed) {
+        QTest::newRow(tag) << id << name << minVersion << repository << remembered << installed;
+    };
+    row("catalog entry installed", "40", "", "", "", none, true);
+    row("catalog entry by name", "", "tunnel-set", "1.0", "", none, true);
+    row("catalog entry installed, too old", "40", "", "1.0.1", "", none, false);
+    row("catalog entry not installed, same name key elsewhere", "41", "Signal Pack", "", "", none, false);
+    row("folder name, minimum met", "", "bruecke alt", "2.0", "", none, true);
+    row("equal version is enough", "", "Signal Pack Deluxe", "3.0", "", none, true);
+    row("exact name too old, longer name newer", "", "Signal Pack", "2.0", "", none, false);
+    row("key of 8 contained in a local name", "", "Gleisbau", "", "", none, true);
+    row("key of 7 is not", "", "Gleisba", "", "", none, false);
+    row("remembered id without catalog entry", "55", "", "", "", {"55"}, true);
+    row("remembered id does not satisfy a minimum version", "55", "", "1.0", "", {"55"}, false);
+    row("remembered id ignored with catalog entry", "41", "", "", "", {"41"}, false);
+    row("remembered id of another repository", "55", "", "", "https://x.example/r.json", {"55"}, false);
+    row("remembered key with its repository", "55", "", "", "https://x.example/r.json",
+        {"https://x.example/r.json|55"}, true);
 }
 
 void InstallRunTest::checksInstalledDependencies()
@@ -278,6 +284,7 @@ void InstallRunTest::checksInstalledDependencies()
     QFETCH(QString, id);
     QFETCH(QString, name);
     QFETCH(QString, minVersion);
+    QFETCH(QString, repository);
     QFETCH(QStringList, remembered);
     QFETCH(bool, installed);
 
@@ -290,15 +297,23 @@ void InstallRunTest::checksInstalledDependencies()
         mod.version = mod.filesVersion = version;
         return mod;
     };
+    const QString one = QStringLiteral("1.0");
     const QList<LocalMod> mods = {
-        local(QStringLiteral("signal_pack"), QStringLiteral("Signal Pack"), QStringLiteral("1.0")),
+        local(QStringLiteral("signal_pack"), QStringLiteral("Signal Pack"), one),
         local(QStringLiteral("spd"), QStringLiteral("Signal Pack Deluxe"), QStringLiteral("3.0")),
         local(QStringLiteral("bruecke_alt"), QStringLiteral("bruecke_alt"), QStringLiteral("2.0")),
+        local(QStringLiteral("ts"), QStringLiteral("Tunnel Set"), one),
+        local(QStringLiteral("gp"), QStringLiteral("Gleisbau Paket"), one),
     };
-    RepoMod tunnel;
-    tunnel.id = QStringLiteral("40");
-    tunnel.name = QStringLiteral("Tunnel Set");
-    QCOMPARE(isDependencyInstalled(dependency(id, name, minVersion), {tunnel}, mods, remembered), installed);
+    QList<RepoMod> catalog(2);
+    catalog[0].id = QStringLiteral("40");
+    catalog[0].name = QStringLiteral("Tunnel Set");
+    catalog[1].id = QStringLiteral("41");
+    catalog[1].name = QStringLiteral("Bahnsteig Set");
+    RepoDependency d = dependency(id, name, minVersion);
+    if (!repository.isEmpty())
+        d.repositoryUrl = repository;
+    QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
 }
 
 void InstallRunTest::readsEntryPageLinks_data()
@@ -442,7 +457,7 @@ void InstallRunTest::replacesTooOldDependency_data()
     QTest::addColumn<bool>("replaced");
 
     QTest::newRow("too old: replaced") << "1.0" << false << true;
-    QTest::newRow("new enough: kept") << "2.1" << false << false;
+    QTest::newRow("just new enough: kept") << "2.0" << false << false;
     QTest::newRow("too old in the mod.io folder: refused") << "1.0" << true << false;
 }
 
@@ -556,29 +571,6 @@ void InstallRunTest::keepsIdlessDependencies()
     QVERIFY(installedDependencyIds().isEmpty());
 }
 
-void InstallRunTest::refusesIncompleteVolumeSet()
-{
-    Fixture fixture;
-    RepoMod pack = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
-    pack.downloadUrl.clear();
-    for (const int number : {1, 3}) {
-        RepoModPart part;
-        part.url = fixture.server.url(QStringLiteral("/vol/%1").arg(number));
-        part.fileName = QStringLiteral("pack.part%1.rar").arg(number);
-        pack.parts.append(part);
-        fixture.server.setResponse(QStringLiteral("/vol/%1").arg(number).toUtf8(), 200, "volume bytes");
-    }
-
-    QString error;
-    QVERIFY(!fixture.run()->install(pack, &error));
-    QCOMPARE(error,
-             QStringLiteral("Das Repository liefert ein unvollständiges mehrteiliges Archiv. Archivteil 2 "
-                            "fehlt."));
-    QCOMPARE(fixture.hiddenBars, 1);
-    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
-    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
-}
-
 void InstallRunTest::writesMarkerOnlyForCopiedContent_data()
 {
     QTest::addColumn<bool>("overwrite");
@@ -627,7 +619,11 @@ void InstallRunTest::updateReplacesFolderCleanly()
     Tree after = treeOf(folder);
     QVERIFY(after.remove(installMarkerFileName()) == 1);
     QCOMPARE(after, expected);
-    QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+    // The marker records the entry and the version the installed files declare.
+    const QJsonObject marker = markerOf(folder);
+    QCOMPARE(marker.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+    QCOMPARE(marker.value(QStringLiteral("content_version")).toString(), QStringLiteral("2.0"));
+    QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), QStringLiteral("10"));
     QVERIFY(entriesOf(fixture.tempDir).isEmpty());
     QVERIFY(fixture.rescans >= 2);
 }
