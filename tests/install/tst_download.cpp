@@ -540,7 +540,7 @@ void DownloadTest::cancelsStalledDownload()
     QString error;
     QVERIFY(!downloadRepositoryArchives(*m_manager, singleEntry(server.url("/stall.zip")), m_download->path(),
                                         callbacks, &first, &error));
-    QCOMPARE(error, installCancelledText());
+    QCOMPARE(error, QStringLiteral("Installation abgebrochen."));
     QVERIFY(isInstallCancelled(error));
     QVERIFY(first.isEmpty());
     QVERIFY(filesBelow(m_download->path()).isEmpty());

@@ -168,8 +168,6 @@ private Q_SLOTS:
     void findsCatalogEntries();
     void checksInstalledDependencies_data();
     void checksInstalledDependencies();
-    void readsEntryPageLinks_data();
-    void readsEntryPageLinks();
 
     void installsDependenciesFirst();
     void resolvesThroughTheEntryPage();
@@ -316,33 +314,6 @@ void InstallRunTest::checksInstalledDependencies()
     QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
 }
 
-void InstallRunTest::readsEntryPageLinks_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("expectedPath");
-
-    QTest::newRow("relative link, &amp; decoded")
-        << "<a href=\"/filebase/entry-download/500/?t=1&amp;s=2\">Download</a>"
-        << "/filebase/entry-download/500/?t=1&s=2";
-    QTest::newRow("other site only")
-        << "<a href=\"https://mirror.example/filebase/entry-download/500/\">m</a>"
-        << "";
-    QTest::newRow("another entry's download") << "<a href=\"/filebase/entry-download/5001/\">x</a>"
-                                              << "";
-}
-
-void InstallRunTest::readsEntryPageLinks()
-{
-    QFETCH(QString, page);
-    QFETCH(QString, expectedPath);
-
-    Fixture fixture;
-    const QString root = fixture.server.url();
-    page.replace(QLatin1String("%ROOT%"), root);
-    QCOMPARE(findEntryDownloadLink(page, QStringLiteral("500")),
-             expectedPath.isEmpty() ? QString() : root + expectedPath);
-}
-
 void InstallRunTest::installsDependenciesFirst()
 {
     Fixture fixture;
@@ -374,12 +345,14 @@ void InstallRunTest::installsDependenciesFirst()
 
 void InstallRunTest::resolvesThroughTheEntryPage()
 {
-    // A link to another site is not read as the entry's page; the community's page of the id is.
+    // A link to another site is not read as the entry's page; the community's page of the id is. On it, only
+    // the community's own download link of this entry counts.
     const QByteArray page = "/filebase/entry/500/";
     Fixture fixture;
     fixture.server.setResponse(
         page, 200,
         "<html><a href=\"https://mirror.example/filebase/entry-download/500/\">Mirror</a>"
+        "<a href=\"/filebase/entry-download/5001/\">Another entry</a>"
         "<a class=\"button\" href=\"/filebase/entry-download/500/?t=9&amp;x=1\">Download</a>",
         "text/html");
     fixture.server.setResponse(
