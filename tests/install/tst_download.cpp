@@ -124,6 +124,8 @@ private Q_SLOTS:
     void findsMissingVolumes();
     void sendsHeadersPerRequestKind_data();
     void sendsHeadersPerRequestKind();
+    void showsProgress_data();
+    void showsProgress();
 
     void namesDownloadedFileInsideTheFolder_data();
     void namesDownloadedFileInsideTheFolder();
@@ -252,40 +254,55 @@ void DownloadTest::findsMissingVolumes()
 void DownloadTest::sendsHeadersPerRequestKind_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("hasBody");
-    QTest::addColumn<QString>("token");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QStringList>("extras");   // bearer token, "body" for a request with one, referer
     QTest::addColumn<QStringList>("expected"); // "Name: value"; no other header is set
+    QTest::addColumn<int>("cache");
 
+    const auto row = [](const char *tag, RequestKind kind, const char *url, const QStringList &extras,
+                        const QStringList &expected, int cache = QNetworkRequest::PreferNetwork) {
+        QTest::newRow(tag) << int(kind) << QString::fromLatin1(url) << extras << expected << cache;
+    };
     const QString agent = QStringLiteral("User-Agent: Trackhaven-FX3-Mod-Manager/0.5.38");
-    QTest::newRow("catalog document") << int(RequestKind::CatalogDocument) << false << "tok"
-                                      << QStringList{agent, "Cache-Control: no-cache", "Pragma: no-cache"};
-    QTest::newRow("archive volume") << int(RequestKind::ArchiveVolume) << false << "tok"
-                                    << QStringList{agent};
-    QTest::newRow("entry page") << int(RequestKind::EntryPage) << false << "tok" << QStringList{agent};
-    QTest::newRow("mod.io file without token")
-        << int(RequestKind::ModIoFile) << false << ""
-        << QStringList{agent, "Accept: application/octet-stream,*/*;q=0.8"};
-    QTest::newRow("mod.io file with token")
-        << int(RequestKind::ModIoFile) << false << "tok-2"
-        << QStringList{agent, "Accept: application/octet-stream,*/*;q=0.8", "Authorization: Bearer tok-2"};
-    QTest::newRow("community report")
-        << int(RequestKind::CommunityReports) << true << "tok"
-        << QStringList{"Accept: application/json", "User-Agent: FX3ModManager/0.5.38",
-                       "Content-Type: application/json"};
+    const QString file = QStringLiteral("Accept: application/octet-stream,*/*;q=0.8");
+    row("catalog document", RequestKind::CatalogDocument, "https://a.example/r", {"tok"},
+        {agent, "Cache-Control: no-cache", "Pragma: no-cache"}, QNetworkRequest::AlwaysNetwork);
+    row("archive volume", RequestKind::ArchiveVolume, "https://a.example/r", {"tok"}, {agent});
+    row("entry page", RequestKind::EntryPage, "https://a.example/r", {"tok"}, {agent});
+    row("mod.io file without token", RequestKind::ModIoFile, "https://a.example/r", {""}, {agent, file});
+    row("mod.io file with token", RequestKind::ModIoFile, "https://a.example/r", {"tok-2"},
+        {agent, file, "Authorization: Bearer tok-2"});
+    row("community report", RequestKind::CommunityReports, "https://a.example/r", {"tok", "body"},
+        {"Accept: application/json", "User-Agent: FX3ModManager/0.5.38", "Content-Type: application/json"});
+    const QStringList image = {
+        "User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+        "Chrome/136.0 Safari/537.36",
+        "Accept: image/avif,image/webp,image/apng,image/svg+xml,image/*,*/*;q=0.8",
+        "Accept-Language: de-DE,de;q=0.9,en;q=0.8"};
+    row("preview elsewhere, the site's root as referer", RequestKind::PreviewImage,
+        "https://user:pw@img.example:8443/a/b.png?s=1#f", {"tok"},
+        image + QStringList{"Referer: https://img.example:8443/", "Cache-Control: no-cache",
+                            "Connection: close"});
+    row("preview on mod.io, given referer", RequestKind::PreviewImage, "https://thumb.modcdn.io/a.png",
+        {"", "", " https://mod.io/g/x "}, image + QStringList{"Referer: https://mod.io/g/x"},
+        QNetworkRequest::PreferCache);
+    row("preview without a site", RequestKind::PreviewImage, "a/b.png", {},
+        image + QStringList{"Cache-Control: no-cache", "Connection: close"});
 }
 
 void DownloadTest::sendsHeadersPerRequestKind()
 {
     QFETCH(int, kind);
-    QFETCH(bool, hasBody);
-    QFETCH(QString, token);
+    QFETCH(QString, url);
+    QFETCH(QStringList, extras);
     QFETCH(QStringList, expected);
+    QFETCH(int, cache);
 
-    RequestExtras extras;
-    extras.hasBody = hasBody;
-    extras.bearerToken = token;
-    const QNetworkRequest request =
-        buildRequest(RequestKind(kind), QStringLiteral("https://a.example/r"), extras);
+    RequestExtras with;
+    with.bearerToken = extras.value(0);
+    with.hasBody = extras.value(1) == QLatin1String("body");
+    with.referer = extras.value(2);
+    const QNetworkRequest request = buildRequest(RequestKind(kind), url, with);
     QStringList headers;
     for (const QByteArray &name : request.rawHeaderList())
         headers.append(QString::fromUtf8(name + ": " + request.rawHeader(name)));
@@ -297,8 +314,50 @@ void DownloadTest::sendsHeadersPerRequestKind()
              int(QNetworkRequest::NoLessSafeRedirectPolicy));
     QCOMPARE(
         request.attribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork).toInt(),
-        int(kind == int(RequestKind::CatalogDocument) ? QNetworkRequest::AlwaysNetwork
-                                                      : QNetworkRequest::PreferNetwork));
+        cache);
+    if (kind == int(RequestKind::PreviewImage))
+        QCOMPARE(request.attribute(QNetworkRequest::Http2AllowedAttribute).toBool(),
+                 cache == QNetworkRequest::PreferCache);
+}
+
+void DownloadTest::showsProgress_data()
+{
+    QTest::addColumn<QList<qint64>>("partOfAt"); // index, count, received, total (-1: a volume starts)
+    QTest::addColumn<int>("value");              // -1: busy
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("label");
+
+    const auto row = [](const char *tag, const QList<qint64> &partOfAt, int value, const char *format,
+                        const char *label) {
+        QTest::newRow(tag) << partOfAt << value << format << label;
+    };
+    row("single starts", {0, 1, 0, -1}, 0, "Download: %p%", "Download: Lok");
+    row("second of two starts", {1, 2, 0, -1}, 50, "Teil 2/2: %p%", "Download: Lok (Teil 2/2)");
+    row("single, size unknown", {0, 1, 500, 0}, -1, "Download läuft…", "Download: Lok");
+    row("first of two, size unknown", {0, 2, 500, -1}, -1, "Teil 1/2 wird heruntergeladen…",
+        "Download: Lok (Teil 1/2)");
+    row("single, half", {0, 1, 1572864, 3145728}, 50, "1.5 / 3.0 MiB  (%p%)", "Download: Lok");
+    row("part 2 of 4 at 50 %", {1, 4, 524288, 1048576}, 37, "Teil 2/4: 0.5 / 1.0 MiB  (%p%)",
+        "Download: Lok (Teil 2/4)");
+    row("more than announced", {1, 2, 300, 100}, 100, "Teil 2/2: 0.0 / 0.0 MiB  (%p%)",
+        "Download: Lok (Teil 2/2)");
+}
+
+void DownloadTest::showsProgress()
+{
+    QFETCH(QList<qint64>, partOfAt);
+    QFETCH(int, value);
+    QFETCH(QString, format);
+    QFETCH(QString, label);
+    const int index = int(partOfAt.at(0));
+    const int count = int(partOfAt.at(1));
+    const DownloadProgress progress =
+        partOfAt.at(3) < 0 && partOfAt.at(2) == 0
+            ? volumeStartProgress(QStringLiteral("Lok"), index, count)
+            : volumeProgress(QStringLiteral("Lok"), index, count, partOfAt.at(2), partOfAt.at(3));
+    QCOMPARE(progress.busy ? -1 : progress.value, value);
+    QCOMPARE(progress.format, format);
+    QCOMPARE(progress.label, label);
 }
 
 void DownloadTest::namesDownloadedFileInsideTheFolder_data()

@@ -169,6 +169,8 @@ private Q_SLOTS:
     void checksInstalledDependencies_data();
     void checksInstalledDependencies();
 
+    void findsCommunityLinks_data();
+    void findsCommunityLinks();
     void installsDependenciesFirst();
     void resolvesThroughTheEntryPage();
     void blocksOnMissingDependencies_data();
@@ -314,6 +316,37 @@ void InstallRunTest::checksInstalledDependencies()
     QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
 }
 
+void InstallRunTest::findsCommunityLinks_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("expected"); // below the community site http://127.0.0.1:8765
+
+    const auto row = [](const char *tag, const char *page, const char *expected) {
+        QTest::newRow(tag) << page << expected;
+    };
+    row("relative link, &amp; decoded", "<a href=\"/filebase/entry-download/500/?t=1&amp;s=2\">",
+        "/filebase/entry-download/500/?t=1&s=2");
+    row("absolute link, older form", "href='http://127.0.0.1:8765/filebase/index.php/EntryDownload/500/?f=3'",
+        "/filebase/index.php/EntryDownload/500/?f=3");
+    row("after another site's link",
+        "https://mirror.example/filebase/entry-download/500/ /filebase/entry-download/500/x",
+        "/filebase/entry-download/500/x");
+    row("other site only", "<a href=\"https://mirror.example/filebase/entry-download/500/\">", "");
+    row("community host on another port", "http://127.0.0.1:9999/filebase/entry-download/500/", "");
+    row("path inside another link", "https://x.example/a/filebase/entry-download/500/", "");
+    row("another entry's download", "<a href=\"/filebase/entry-download/5001/\">", "");
+}
+
+void InstallRunTest::findsCommunityLinks()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, expected);
+    TestEnvironment env;
+    env.setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:8765/");
+    QCOMPARE(findEntryDownloadLink(page, QStringLiteral("500")),
+             expected.isEmpty() ? QString() : QStringLiteral("http://127.0.0.1:8765") + expected);
+}
+
 void InstallRunTest::installsDependenciesFirst()
 {
     Fixture fixture;
@@ -387,6 +420,10 @@ void InstallRunTest::blocksOnMissingDependencies_data()
     QTest::newRow("repository offers an older version")
         << "older"
         << "Alpha Track Kit (mindestens Version 2.5) – Repository bietet nur Version 2.1";
+    // An update run has a cancel text of its own; a failing page is still no cancel.
+    QTest::newRow("failing entry page, update")
+        << "page404 update"
+        << "webdisk:500 – Abhängigkeit 500 konnte nicht aufgelöst werden: ";
     QTest::newRow("catalog entry without file") << "noFile"
                                                 << "Alpha Track Kit – keine Download-Datei im Repository";
 }
@@ -411,7 +448,12 @@ void InstallRunTest::blocksOnMissingDependencies()
         fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0", {required});
 
     QString error;
-    QVERIFY(!fixture.run()->install(main, &error));
+    if (kind.endsWith(QLatin1String("update"))) {
+        fixture.cancelledText = QStringLiteral("Update abgebrochen.");
+        QVERIFY(!fixture.run()->update(main, fixture.modsDir + QStringLiteral("/Main Line"), &error));
+    } else {
+        QVERIFY(!fixture.run()->install(main, &error));
+    }
     const QString intro =
         QStringLiteral("Folgende benötigte Modifikationen fehlen und konnten nicht automatisch "
                        "aufgelöst werden:\n\n");
@@ -547,13 +589,17 @@ void InstallRunTest::keepsIdlessDependencies()
 void InstallRunTest::writesMarkerOnlyForCopiedContent_data()
 {
     QTest::addColumn<bool>("overwrite");
-    QTest::newRow("player keeps the folder") << false;
-    QTest::newRow("player overwrites") << true;
+    QTest::addColumn<bool>("throughRun");
+    QTest::newRow("player keeps the folder") << false << false;
+    QTest::newRow("player overwrites") << true << false;
+    // Asked by the install action itself, declining is a cancel, not an installation.
+    QTest::newRow("player declines in the install run") << false << true;
 }
 
 void InstallRunTest::writesMarkerOnlyForCopiedContent()
 {
     QFETCH(bool, overwrite);
+    QFETCH(bool, throughRun);
 
     Fixture fixture;
     const QString folder = fixture.modsDir + QStringLiteral("/Main Line");
@@ -563,8 +609,11 @@ void InstallRunTest::writesMarkerOnlyForCopiedContent()
     fixture.overwrite = overwrite;
 
     QString error;
-    QVERIFY2(fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false),
-             qPrintable(error));
+    const bool ok =
+        throughRun ? fixture.run()->install(main, &error)
+                   : fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false);
+    QCOMPARE(error, throughRun ? QStringLiteral("Installation abgebrochen.") : QString());
+    QCOMPARE(ok, !throughRun);
     QCOMPARE(fixture.overwriteQuestions.size(), 1);
     if (overwrite) {
         QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("1.0"));
