@@ -516,6 +516,11 @@ void TestPerformanceCheck::blobsTexturesMaterials()
                 {"res/textures/big.tga", tgaHeader(4097, 16)},
                 {"res/textures/plain.png", pngHeader(4096, 4096)},
                 {"res/textures/broken.dds", "DDS "},
+                {"res/textures/a.JPG", "jpg"},
+                {"res/textures/b.jpeg", "jpg"},
+                {"res/textures/c.webp", "web"},
+                {"res/textures/d.bmp", "bmp"},
+                {"res/textures/e.ktx", "not counted"},
                 {"res/models/material/a.mtl",
                  "sorted = TRUE,\n{ scaleDownAllowed = false }, {ScaleDownAllowed=False}"},
                 {"res/models/material/b.mtl", "sorted = false, notsorted = true, scaleDownAllowed = falsely"},
@@ -527,7 +532,7 @@ void TestPerformanceCheck::blobsTexturesMaterials()
              QList<qint64>({3, 1, 1000, 2}));
     QCOMPARE(QList<qint64>({report.textureCount, report.textureBytes, report.texturesOver4096,
                             report.texturesFrom8192}),
-             QList<qint64>({4, 1000 + 82 + 29 + 4, 2, 1}));
+             QList<qint64>({8, 1000 + 82 + 29 + 4 + 4 * 3, 2, 1}));
     QCOMPARE(QList<int>({report.materialCount, report.sortedMaterials, report.noScaleDownSamplers}),
              QList<int>({2, 1, 2}));
     qint64 total = 0;
@@ -579,14 +584,28 @@ void TestPerformanceCheck::reportText()
     QVERIFY(
         lines.constLast().startsWith(QStringLiteral("Der Performance-Check ist eine statische Vorprüfung.")));
 
+    // Lines without a value to show are left out.
     PerformanceReport clean;
     clean.meshCount = 1;
-    QVERIFY(performanceReportText(clean, "x")
-                .contains("\nHinweise:\n• Keine auffälligen Werte in den statisch "
-                          "auswertbaren Ressourcen gefunden.\n\nDer Performance-Check"));
-    const QString empty = performanceReportText(PerformanceReport(), "x");
-    QVERIFY(empty.contains(QStringLiteral("• Keine auswertbaren 3D-Modellressourcen gefunden.")));
-    QVERIFY(!empty.contains(QStringLiteral("LOD0")));
+    const QString closing = QStringLiteral(
+        "\n\nDer Performance-Check ist eine statische Vorprüfung. Er kann problematische Modelle, LODs, "
+        "Materialien und Texturen erkennen, ersetzt aber keinen Test im Spiel und ist kein Qualitätsurteil "
+        "über "
+        "den Mod.");
+    QCOMPARE(
+        performanceReportText(clean, "x"),
+        QStringLiteral(
+            "Mod: x\nBewertung: 🟢 Unauffällig\n\nAnalysiert: 0 Modelle • 1 Meshes • 0 Materialien "
+            "• "
+            "0 Texturen\nEntpackte Größe: 0 B • Mesh-Daten: 0 B • Texturen: 0 B\n\nHinweise:\n• Keine "
+            "auffälligen Werte in den statisch auswertbaren Ressourcen gefunden.") +
+            closing);
+    QVERIFY(
+        performanceReportText(PerformanceReport(), "x")
+            .endsWith(
+                "\n• Keine auswertbaren 3D-Modellressourcen gefunden. Script-/Datenmods können mit diesem "
+                "Grafik-Check nur eingeschränkt bewertet werden." +
+                closing));
 }
 
 void TestPerformanceCheck::preCheck_data()

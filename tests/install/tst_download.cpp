@@ -175,6 +175,9 @@ void DownloadTest::cleansHostileFileNames_data()
     QTest::newRow("reserved characters") << false << QStringList{"mod<1>|\"?*.zip", "mod_1_____.zip"};
     QTest::newRow("direction override") << false << QStringList{"evil\u202Egpj.exe", "evil_gpj.exe"};
     QTest::newRow("trailing dots and blanks") << false << QStringList{"mod.zip. . ", "mod.zip"};
+    QTest::newRow("device name") << false << QStringList{"NUL.zip", "_NUL.zip"};
+    QTest::newRow("numbered device") << false << QStringList{"com1", "_com1"};
+    QTest::newRow("device name inside a word") << false << QStringList{"console.zip", "console.zip"};
     QTest::newRow("header extended utf-8")
         << true << QStringList{"attachment; filename*=UTF-8''Gr%C3%BCne%20Lok.7z", "Grüne Lok.7z"};
     QTest::newRow("header, parameters after it")

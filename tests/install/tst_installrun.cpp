@@ -274,6 +274,7 @@ void InstallRunTest::checksInstalledDependencies_data()
     row("remembered id without catalog entry", "55", "", "", "", {"55"}, true);
     row("remembered id does not satisfy a minimum version", "55", "", "1.0", "", {"55"}, false);
     row("remembered id ignored with catalog entry", "41", "", "", "", {"41"}, false);
+    row("remembered id, the community's address spelled otherwise", "55", "", "", "COMMUNITY", {"55"}, true);
     row("remembered id of another repository", "55", "", "", "https://x.example/r.json", {"55"}, false);
     row("remembered key with its repository", "55", "", "", "https://x.example/r.json",
         {"https://x.example/r.json|55"}, true);
@@ -312,7 +313,10 @@ void InstallRunTest::checksInstalledDependencies()
     catalog[1].name = QStringLiteral("Bahnsteig Set");
     RepoDependency d = dependency(id, name, minVersion);
     if (!repository.isEmpty())
-        d.repositoryUrl = repository;
+        d.repositoryUrl =
+            repository == QLatin1String("COMMUNITY")
+                ? QStringLiteral(" ") + builtInRepository().jsonUrl.toUpper() + QStringLiteral(" ")
+                : repository;
     QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
 }
 
