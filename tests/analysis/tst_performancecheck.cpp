@@ -42,7 +42,7 @@ struct TestLod
 {
     QStringList meshes;
     QStringList materials; // one per mesh child, as far as given
-    int visibleTo = 100;
+    double visibleTo = 100;
 };
 
 QByteArray modelText(const QList<TestLod> &lods)
@@ -448,7 +448,7 @@ void TestPerformanceCheck::lodsAndReferences()
     const TestLod lod0{
         {"models/mesh/bld/house_lod0.msh", "BLD\\house_roof.msh", "deep/lamp.msh", "gone/x.msh"},
         {"bld/a.mtl", "bld/b.mtl"},
-        150};
+        150.25};
     writeFiles(
         root,
         {{mesh + "bld/house_lod0.msh", meshWithTris(12000)},
@@ -477,7 +477,7 @@ void TestPerformanceCheck::lodsAndReferences()
                             first.potentialDrawCalls()}),
              QList<qint64>({13400, 13400, 4, 2, 4}));
     QCOMPARE(QList<double>({first.visibleFrom, first.visibleTo, house.lods.at(1).visibleTo}),
-             QList<double>({0.0, 150.0, 2500.0}));
+             QList<double>({0.0, 150.25, 2500.0}));
     QCOMPARE(house.lods.at(1).index, 1);
     QCOMPARE(house.lods.at(1).tris, qint64(10000));
     const ModelPerformance &lamp = report.models.at(1);
@@ -627,6 +627,9 @@ void TestPerformanceCheck::preCheck_data()
                                      << true;
     QTest::newRow("clean mod") << "clean" << QVariantList{unset, false} << QList<bool>{false, false} << false
                                << true << "Performance-Check: Mod X ist unauffällig." << true;
+    QTest::newRow("clean mod, clean reports shown")
+        << "clean" << QVariantList{unset, true} << QList<bool>{true, false} << true << true << analysing
+        << true;
     QTest::newRow("warning, cancelled") << "missingBlob" << QVariantList{unset, unset}
                                         << QList<bool>{false, false} << true << false << analysing << true;
     QTest::newRow("installed, switched off") << "missingBlob" << QVariantList{unset, unset}
