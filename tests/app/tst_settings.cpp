@@ -16,6 +16,7 @@ private Q_SLOTS:
     void apiRoot_data();
     void apiRoot();
     void customPathsDropMissingAndCaseDuplicates();
+    void modIoFolderPrefersTheDetectedOne();
     void communityApiUrlFollowsSwitchAndDefault();
     void reporterIdIsStableDigest();
     void authorBlacklistRoundTripAndMalformedValues();
@@ -123,6 +124,15 @@ void SettingsTest::customPathsDropMissingAndCaseDuplicates()
                          QStringList{"  " + first + "/ ", "", environment.root() + "/missing", second,
                                      sameFolderOtherCase, second + "/./"});
     QCOMPARE(customModPaths(), (QStringList{first, second}));
+}
+
+void SettingsTest::modIoFolderPrefersTheDetectedOne()
+{
+    TestEnvironment environment;
+    QCOMPARE(modIoModsPath(QString()), QString());
+    QSettings().setValue("paths/modio", "  /stored/mods ");
+    QCOMPARE(modIoModsPath(QString()), QStringLiteral("/stored/mods"));
+    QCOMPARE(modIoModsPath(QStringLiteral("/found/mods")), QStringLiteral("/found/mods"));
 }
 
 void SettingsTest::communityApiUrlFollowsSwitchAndDefault()

@@ -49,7 +49,7 @@ void RepositoryListTest::externalRepositories_data()
                          {"name":"Text","json_url":"kein link"},
                          "kein Objekt",
                          {"name":"Aus","json_url":"http://c.test/r.json","enabled":false}])")
-        << QStringList{"Gut", "Aus"};
+        << QStringList{"Gut+", "Aus"};
 }
 
 void RepositoryListTest::externalRepositories()
@@ -59,9 +59,10 @@ void RepositoryListTest::externalRepositories()
     TestEnvironment environment;
     if (!stored.isNull())
         QSettings().setValue("repositories/external", stored);
+    // Each name with "+" when the repository is enabled: a stored entry without the flag is.
     QStringList loaded;
     for (const RepositoryConfig &repository : loadExternalRepositories())
-        loaded.append(repository.name);
+        loaded.append(repository.name + (repository.enabled ? QStringLiteral("+") : QString()));
     QCOMPARE(loaded, names);
 }
 
