@@ -160,6 +160,10 @@ void SettingsTest::reporterIdIsStableDigest()
     }
     TestEnvironment otherInstallation;
     QVERIFY(reporterId() != firstInstallation);
+    // Only the SHA-256 digest of the stored id is ever sent.
+    QSettings().setValue("community/installation_id", "  fixed-id ");
+    QCOMPARE(reporterId(),
+             QStringLiteral("42543da1472e4f85d7a148e148459d18e4fad3bfbb715df0ad16957f9f4011f0"));
 }
 
 void SettingsTest::authorBlacklistRoundTripAndMalformedValues()

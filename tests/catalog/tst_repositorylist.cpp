@@ -134,6 +134,17 @@ void RepositoryListTest::searchIsOnePhraseOverAllTexts()
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("EPOCHE iii"), {}, {}}), QList<int>{1});
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("anna"), {}, {}}), QList<int>{0});
     QCOMPARE(filterCatalog(catalog, texts, {}), (QList<int>{0, 1}));
+    // Category and repository must be equal, ignoring case; a mod in two categories is listed under both.
+    catalog[0].categories = {"Loks", "Wagen"};
+    catalog[0].repositoryName = QStringLiteral("Trackhaven");
+    catalog[1].categories = {"Wagenteile"};
+    catalog[1].repositoryName = QStringLiteral("Trackhaven Extra");
+    QCOMPARE(filterCatalog(catalog, texts, {{}, QStringLiteral("wagen"), {}}), QList<int>{0});
+    QCOMPARE(filterCatalog(catalog, texts, {{}, QStringLiteral("LOKS"), QStringLiteral("trackhaven")}),
+             QList<int>{0});
+    QCOMPARE(filterCatalog(catalog, texts, {{}, {}, QStringLiteral("Trackhaven extra")}), QList<int>{1});
+    QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("lok"), {}, QStringLiteral("Trackhaven Extra")}),
+             QList<int>{1});
 }
 
 QTEST_GUILESS_MAIN(RepositoryListTest)
