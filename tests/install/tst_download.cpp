@@ -189,6 +189,8 @@ void DownloadTest::cleansHostileFileNames_data()
         << true << QStringList{"attachment; filename=\"a%00b.zip\"", "a_b.zip"};
     QTest::newRow("header dot dot") << true << QStringList{"attachment; filename=\"..\"", ""};
     QTest::newRow("header without file name") << true << QStringList{"inline", ""};
+    QTest::newRow("header in capitals")
+        << true << QStringList{"Attachment; FILENAME=\"Big Lok.7z\"", "Big Lok.7z"};
 }
 
 void DownloadTest::cleansHostileFileNames()

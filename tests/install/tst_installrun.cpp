@@ -169,6 +169,7 @@ private Q_SLOTS:
     void checksInstalledDependencies_data();
     void checksInstalledDependencies();
 
+    void findsDirectDownloads();
     void findsCommunityLinks_data();
     void findsCommunityLinks();
     void installsDependenciesFirst();
@@ -318,6 +319,23 @@ void InstallRunTest::checksInstalledDependencies()
                 ? QStringLiteral(" ") + builtInRepository().jsonUrl.toUpper() + QStringLiteral(" ")
                 : repository;
     QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
+}
+
+void InstallRunTest::findsDirectDownloads()
+{
+    RepoDependency d = dependency(QStringLiteral("7"), QString(), QStringLiteral("2.0"));
+    d.entryUrl = QStringLiteral(" https://c.example/filebase/entry/7/ ");
+    QCOMPARE(directDownloadUrl(d), QString());
+    d.entryUrl = QStringLiteral("https://c.example/filebase/index.php/EntryDownload/7/");
+    QCOMPARE(directDownloadUrl(d), d.entryUrl);
+    d.entryUrl = QStringLiteral("https://c.example/filebase/ENTRY-DOWNLOAD/7/");
+    QCOMPARE(directDownloadUrl(d), d.entryUrl);
+    d.downloadUrl = QStringLiteral(" https://c.example/f.zip ");
+    QCOMPARE(directDownloadUrl(d), QStringLiteral("https://c.example/f.zip"));
+    // Installed in the version the dependency asks for, under a name even when the repository gave none.
+    const RepoMod mod = modFromDirectDownload(d, directDownloadUrl(d));
+    QCOMPARE(QStringList({mod.id, mod.name, mod.version, mod.downloadUrl}),
+             QStringList({"7", "Benötigte Modifikation", "2.0", "https://c.example/f.zip"}));
 }
 
 void InstallRunTest::findsCommunityLinks_data()
