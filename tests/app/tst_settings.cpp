@@ -17,6 +17,7 @@ private Q_SLOTS:
     void apiRoot();
     void customPathsDropMissingAndCaseDuplicates();
     void modIoFolderPrefersTheDetectedOne();
+    void gameIdDefaultsAndIsStored();
     void communityApiUrlFollowsSwitchAndDefault();
     void reporterIdIsStableDigest();
     void authorBlacklistRoundTripAndMalformedValues();
@@ -133,6 +134,17 @@ void SettingsTest::modIoFolderPrefersTheDetectedOne()
     QSettings().setValue("paths/modio", "  /stored/mods ");
     QCOMPARE(modIoModsPath(QString()), QStringLiteral("/stored/mods"));
     QCOMPARE(modIoModsPath(QStringLiteral("/found/mods")), QStringLiteral("/found/mods"));
+}
+
+void SettingsTest::gameIdDefaultsAndIsStored()
+{
+    TestEnvironment environment;
+    for (const qint64 given : {qint64(0), qint64(5)}) {
+        qint64 gameId = given;
+        QVERIFY(ensureModIoGameId(gameId));
+        QCOMPARE(gameId, given == 0 ? 73160 : given);
+        QCOMPARE(QSettings().value("modio/game_id").toLongLong(), gameId);
+    }
 }
 
 void SettingsTest::communityApiUrlFollowsSwitchAndDefault()
