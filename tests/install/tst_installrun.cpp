@@ -184,6 +184,8 @@ private Q_SLOTS:
     void writesMarkerOnlyForCopiedContent_data();
     void writesMarkerOnlyForCopiedContent();
     void updateReplacesFolderCleanly();
+    void failedInstallHidesProgress_data();
+    void failedInstallHidesProgress();
 };
 
 void InstallRunTest::initTestCase()
@@ -670,6 +672,30 @@ void InstallRunTest::updateReplacesFolderCleanly()
     QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), QStringLiteral("10"));
     QVERIFY(entriesOf(fixture.tempDir).isEmpty());
     QVERIFY(fixture.rescans >= 2);
+}
+
+void InstallRunTest::failedInstallHidesProgress_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("download fails") << 404 << "Download fehlgeschlagen: ";
+    QTest::newRow("archive does not unpack") << 200 << "";
+}
+
+void InstallRunTest::failedInstallHidesProgress()
+{
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    Fixture fixture;
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
+    fixture.server.setResponse("/files/10.7z", status, "not an archive");
+
+    QString message;
+    QVERIFY(!fixture.run()->install(main, &message));
+    QVERIFY2(!message.isEmpty() && message.startsWith(error), qPrintable(message));
+    QCOMPARE(fixture.hiddenBars, 1);
+    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(InstallRunTest)
