@@ -258,7 +258,7 @@ void InstallRunTest::checksInstalledDependencies_data()
     QTest::addColumn<bool>("installed");
 
     // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, an unnamed folder
-    // "bruecke_alt" 2.0, "Tunnel Set" 1.0 and "Gleisbau Paket" 1.0. The catalog knows entry
+    // "bruecke_alt" 2.0, "Tunnel Set" 1.0, "Gleisbau Paket" 1.0 and "Signalbr" 1.0. The catalog knows entry
     // 40 "Tunnel Set", installed, and 41 "Bahnsteig Set", which is not.
     const QStringList none;
     const auto row = [](const char *tag, const char *id, const char *name, const char *minVersion,
@@ -274,6 +274,7 @@ void InstallRunTest::checksInstalledDependencies_data()
     row("exact name too old, longer name newer", "", "Signal Pack", "2.0", "", none, false);
     row("key of 8 contained in a local name", "", "Gleisbau", "", "", none, true);
     row("key of 7 is not", "", "Gleisba", "", "", none, false);
+    row("local name of 8 contained in the key", "", "Signalbrücke Nord", "", "", none, true);
     row("remembered id without catalog entry", "55", "", "", "", {"55"}, true);
     row("remembered id does not satisfy a minimum version", "55", "", "1.0", "", {"55"}, false);
     row("remembered id ignored with catalog entry", "41", "", "", "", {"41"}, false);
@@ -308,6 +309,7 @@ void InstallRunTest::checksInstalledDependencies()
         local(QStringLiteral("bruecke_alt"), QStringLiteral("bruecke_alt"), QStringLiteral("2.0")),
         local(QStringLiteral("ts"), QStringLiteral("Tunnel Set"), one),
         local(QStringLiteral("gp"), QStringLiteral("Gleisbau Paket"), one),
+        local(QStringLiteral("sb"), QStringLiteral("Signalbr"), one),
     };
     QList<RepoMod> catalog(2);
     catalog[0].id = QStringLiteral("40");
@@ -381,7 +383,9 @@ void InstallRunTest::installsDependenciesFirst()
         {dependency(QStringLiteral("11")), dependency(QString(), QStringLiteral("beta signal-pack"))});
 
     QString error;
-    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    const auto run = fixture.run();
+    QVERIFY2(run->install(main, &error), qPrintable(error));
+    QVERIFY(run->warnings().isEmpty());
     QCOMPARE(fixture.downloads(), (QStringList{"/files/11.7z", "/files/12.7z", "/files/10.7z"}));
     QCOMPARE(fixture.questions.size(), 1);
     QCOMPARE(fixture.questions.first().text,
