@@ -561,6 +561,8 @@ void TestPerformanceCheck::reportText()
     for (int i = 0; i < 10; ++i)
         report.models << model(QStringLiteral("m%1.mdl").arg(i), {qint64(i) * 1000, 10}, 40);
     report.models << model(QStringLiteral("late.mdl"), {9000, 10}, 40);
+    report.models << model(QStringLiteral("small.mdl"), {100, 10},
+                           41); // more draw calls do not beat triangles
     report.texturesFrom8192 = 1;
     report.largestMeshTris = 9000;
     report.largestMeshName = QStringLiteral("big.msh");
