@@ -1,4 +1,3 @@
-#include "analysis/performancereport.h"
 #include "analysis/performancereportdialog.h"
 #include "testsupport.h"
 
@@ -23,10 +22,14 @@ void TestPerformanceReportDialog::dialog_data()
     QTest::addColumn<QString>("installText");
     QTest::addColumn<bool>("clickInstall");
     QTest::addColumn<bool>("tick");
-    QTest::newRow("unremarkable, installed") << 0 << "Installieren" << true << false;
-    QTest::newRow("increased, cancelled") << 1 << "Trotzdem installieren" << false << false;
-    QTest::newRow("critical, installed, switched off") << 2 << "Trotzdem installieren" << true << true;
-    QTest::newRow("very intensive, cancelled, switched off") << 3 << "Trotzdem installieren" << false << true;
+    QTest::addColumn<QString>("heading");
+    QTest::newRow("unremarkable, installed") << 0 << "Installieren" << true << false << "🟢  Unauffällig";
+    QTest::newRow("increased, cancelled")
+        << 1 << "Trotzdem installieren" << false << false << "🟡  Erhöhte Anforderungen";
+    QTest::newRow("critical, installed, switched off")
+        << 2 << "Trotzdem installieren" << true << true << "🟠  Performancekritisch";
+    QTest::newRow("very intensive, cancelled, switched off")
+        << 3 << "Trotzdem installieren" << false << true << "🔴  Sehr performanceintensiv";
 }
 
 void TestPerformanceReportDialog::dialog()
@@ -35,6 +38,7 @@ void TestPerformanceReportDialog::dialog()
     QFETCH(QString, installText);
     QFETCH(bool, clickInstall);
     QFETCH(bool, tick);
+    QFETCH(QString, heading);
 
     PerformanceReport report;
     report.rating = rating;
@@ -47,13 +51,14 @@ void TestPerformanceReportDialog::dialog()
     QCOMPARE(dialog.installButton()->isDefault(), rating < 3);
     QCOMPARE(dialog.cancelButton()->isDefault(), rating == 3);
 
-    auto *heading = dialog.findChild<QLabel *>(QStringLiteral("performanceRatingHeading"));
-    QVERIFY(heading && heading->font().bold());
-    QCOMPARE(heading->text(),
-             performanceRatingMark(rating) + QStringLiteral("  ") + performanceRatingLabel(rating));
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("performanceRatingHeading"));
+    QVERIFY(label && label->font().bold());
+    QCOMPARE(label->text(), heading);
     auto *text = dialog.findChild<QPlainTextEdit *>(QStringLiteral("performanceReportText"));
     QVERIFY(text && text->isReadOnly());
-    QCOMPARE(text->toPlainText(), performanceReportText(report, QStringLiteral("Big Station")));
+    QVERIFY(
+        text->toPlainText().startsWith(QStringLiteral("Mod: Big Station\nBewertung: ") + heading.left(2)));
+    QVERIFY(text->toPlainText().contains(QStringLiteral("\nHinweise:\n• Hinweis\n")));
 
     dialog.show();
     QVERIFY(!dialog.disableCheckBox()->isChecked());

@@ -42,7 +42,7 @@ struct TestLod
 {
     QStringList meshes;
     QStringList materials; // one per mesh child, as far as given
-    int visibleTo = 100;
+    double visibleTo = 100;
 };
 
 QByteArray modelText(const QList<TestLod> &lods)
@@ -135,6 +135,7 @@ private slots:
     void modelLevels();
     void modLevels_data();
     void modLevels();
+    void findingsCap_data();
     void findingsCap();
     void lodsAndReferences();
     void blobsTexturesMaterials();
@@ -233,55 +234,101 @@ void TestPerformanceCheck::modelLevels_data()
 {
     QTest::addColumn<QList<ModelPerformance>>("input");
     QTest::addColumn<int>("score");
-    QTest::addColumn<QStringList>("findings");
     QTest::addColumn<QList<int>>("counters"); // manyDrawCalls, withoutLods, weakSteps, detailedLast
+    QTest::addColumn<QStringList>("findings");
 
-    const QString m = QStringLiteral("m.mdl");
-    auto row = [&](const char *name, const QList<ModelPerformance> &input, int score,
-                   const QStringList &findings, const QList<int> &counters) {
-        QTest::newRow(name) << input << score << findings << counters;
+    // Each row sits at one edge of one limit; the other levels stay quiet: LOD0 of 1 draw call, a last LOD of
+    // at most 1,000 triangles, which is also too small for the reduction check.
+    const auto row = [](const char *tag, const QList<ModelPerformance> &input, int score,
+                        const QList<int> &counters, const QStringList &findings = {}) {
+        QTest::newRow(tag) << input << score << counters << findings;
     };
-    row("quiet", {model(m, {10000, 4000, 1000}, 20, 12)}, 0, {}, {0, 0, 0, 0});
-    row("21 draw calls", {model(m, {100, 10}, 21)}, 1, {}, {1, 0, 0, 0});
-    row("vehicle of 160,000", {model(m, {160000, 1000}, 1, 1, true)}, 3,
-        {"Hoher LOD0-Polycount: 160000 Tris in m.mdl"}, {0, 0, 0, 0});
-    row("asset of 160,000", {model(m, {160000, 1000})}, 2, {"Erhöhter LOD0-Polycount: 160000 Tris in m.mdl"},
-        {0, 0, 0, 0});
-    row("61 draw calls", {model(m, {100, 10}, 61)}, 3,
-        {"Sehr viele potenzielle Draw Calls in LOD0: 61 in m.mdl"}, {1, 0, 0, 0});
-    row("five busy models add a point", models(5, {100, 10}, 25), 2, {}, {5, 0, 0, 0});
-    row("single LOD of 20,001", {model(m, {20001})}, 1,
-        {"Detailreiches Modell ohne zusätzliche LOD-Stufen: m.mdl (20001 Tris)"}, {0, 1, 0, 0});
-    row("ratio 0.83", {model(m, {12000, 10000, 1000})}, 2,
-        {"Kaum Polygon-Reduktion von LOD0 zu LOD1 in m.mdl (12000 → 10000 Tris)"}, {0, 0, 1, 0});
-    row("LODs below 1,001 are not compared", {model(m, {900, 850})}, 0, {}, {0, 0, 0, 0});
-    row("last LOD of 15,001", {model(m, {40000, 15001})}, 2,
-        {"Letzte LOD-Stufe bleibt sehr detailliert: 15001 Tris in m.mdl"}, {0, 0, 0, 1});
-    row("13 draw calls in the last LOD", {model(m, {2000, 500}, 13, 13)}, 1,
-        {"Letzte LOD-Stufe verwendet weiterhin viele potenzielle Draw Calls: 13 in m.mdl"}, {0, 0, 0, 0});
-    row("levels add up to rating 3", {model(m, {500000, 450000, 20000}, 70, 14)}, 4 + 3 + 2 + 2 + 1,
-        {"Sehr hoher LOD0-Polycount: 500000 Tris in m.mdl",
-         "Sehr viele potenzielle Draw Calls in LOD0: 70 in m.mdl",
-         "Kaum Polygon-Reduktion von LOD0 zu LOD1 in m.mdl (500000 → 450000 Tris)",
-         "Letzte LOD-Stufe bleibt sehr detailliert: 20000 Tris in m.mdl",
-         "Letzte LOD-Stufe verwendet weiterhin viele potenzielle Draw Calls: 14 in m.mdl"},
-        {1, 0, 1, 1});
+    const auto asset = [](qint64 lod0) {
+        return QList<ModelPerformance>{model("a.mdl", {lod0, 1000})};
+    };
+    const auto vehicle = [](qint64 lod0) {
+        return QList<ModelPerformance>{model("v.mdl", {lod0, 1000}, 1, 1, true)};
+    };
+    const QList<int> none{0, 0, 0, 0};
+    row("vehicle 100,000", vehicle(100000), 0, none);
+    row("vehicle 100,001", vehicle(100001), 2, none, {"Erhöhter LOD0-Polycount: 100001 Tris in v.mdl"});
+    row("vehicle 150,000", vehicle(150000), 2, none, {"Erhöhter LOD0-Polycount: 150000 Tris in v.mdl"});
+    row("vehicle 150,001", vehicle(150001), 3, none, {"Hoher LOD0-Polycount: 150001 Tris in v.mdl"});
+    row("vehicle 250,000", vehicle(250000), 3, none, {"Hoher LOD0-Polycount: 250000 Tris in v.mdl"});
+    row("vehicle 250,001", vehicle(250001), 4, none, {"Sehr hoher LOD0-Polycount: 250001 Tris in v.mdl"});
+    row("asset 150,000", asset(150000), 0, none);
+    row("asset 150,001", asset(150001), 2, none, {"Erhöhter LOD0-Polycount: 150001 Tris in a.mdl"});
+    row("asset 250,000", asset(250000), 2, none, {"Erhöhter LOD0-Polycount: 250000 Tris in a.mdl"});
+    row("asset 250,001", asset(250001), 3, none, {"Hoher LOD0-Polycount: 250001 Tris in a.mdl"});
+    row("asset 400,000", asset(400000), 3, none, {"Hoher LOD0-Polycount: 400000 Tris in a.mdl"});
+    row("asset 400,001", asset(400001), 4, none, {"Sehr hoher LOD0-Polycount: 400001 Tris in a.mdl"});
+    row("the highest level of all models counts",
+        {model("w.mdl", {250001, 1000}, 1, 1, true), model("v.mdl", {100001, 1000}, 1, 1, true)}, 4, none,
+        {"Sehr hoher LOD0-Polycount: 250001 Tris in w.mdl", "Erhöhter LOD0-Polycount: 100001 Tris in v.mdl"});
+
+    row("20 draw calls", {model("m.mdl", {100, 10}, 20)}, 0, none);
+    row("21 draw calls", {model("m.mdl", {100, 10}, 21)}, 1, {1, 0, 0, 0});
+    row("35 draw calls", {model("m.mdl", {100, 10}, 35)}, 1, {1, 0, 0, 0});
+    row("36 draw calls", {model("m.mdl", {100, 10}, 36)}, 2, {1, 0, 0, 0},
+        {"Viele potenzielle Draw Calls in LOD0: 36 in m.mdl"});
+    row("60 draw calls", {model("m.mdl", {100, 10}, 60)}, 2, {1, 0, 0, 0},
+        {"Viele potenzielle Draw Calls in LOD0: 60 in m.mdl"});
+    row("61 draw calls", {model("m.mdl", {100, 10}, 61)}, 3, {1, 0, 0, 0},
+        {"Sehr viele potenzielle Draw Calls in LOD0: 61 in m.mdl"});
+    row("four busy models", models(4, {100, 10}, 21), 1, {4, 0, 0, 0});
+    row("five busy models add a point", models(5, {100, 10}, 21), 2, {5, 0, 0, 0});
+
+    const QString single =
+        QStringLiteral("Detailreiches Modell ohne zusätzliche LOD-Stufen: m%1.mdl (%2 Tris)");
+    row("single LOD of 20,000", {model("m.mdl", {20000})}, 0, none);
+    row("single LOD of 20,001", {model("m.mdl", {20001})}, 1, {0, 1, 0, 0},
+        {single.arg(QString()).arg(20001)});
+    row("single LOD of 50,000", {model("m.mdl", {50000})}, 1, {0, 1, 0, 0},
+        {single.arg(QString()).arg(50000)});
+    row("single LOD of 50,001", {model("m.mdl", {50001})}, 2, {0, 1, 0, 0},
+        {single.arg(QString()).arg(50001)});
+    QStringList four;
+    for (int i = 0; i < 5; ++i)
+        four << single.arg(i).arg(20001);
+    const QStringList five = four;
+    four.removeLast();
+    row("four models without LODs", models(4, {20001}), 1, {0, 4, 0, 0}, four);
+    row("five models without LODs add a point", models(5, {20001}), 2, {0, 5, 0, 0}, five);
+    row("13 draw calls in a single LOD", {model("m.mdl", {500}, 13)}, 0, none);
+
+    row("ratio 0.55", {model("m.mdl", {10000, 5500, 1000})}, 0, none);
+    row("ratio 0.5501", {model("m.mdl", {10000, 5501, 1000})}, 1, {0, 0, 1, 0});
+    row("ratio 0.75", {model("m.mdl", {10000, 7500, 1000})}, 1, {0, 0, 1, 0});
+    row("ratio 0.7501", {model("m.mdl", {10000, 7501, 1000})}, 2, {0, 0, 1, 0},
+        {"Kaum Polygon-Reduktion von LOD0 zu LOD1 in m.mdl (10000 → 7501 Tris)"});
+    row("both LODs of 1,001 are compared", {model("m.mdl", {1001, 1001})}, 2, {0, 0, 1, 0},
+        {"Kaum Polygon-Reduktion von LOD0 zu LOD1 in m.mdl (1001 → 1001 Tris)"});
+    row("later LOD of 1,000 is not compared", {model("m.mdl", {1001, 1000})}, 0, none);
+    row("earlier LOD of 1,000 is not compared", {model("m.mdl", {1000, 1001})}, 0, none);
+
+    row("last LOD of 5,000", {model("m.mdl", {100000, 5000})}, 0, none);
+    row("last LOD of 5,001", {model("m.mdl", {100000, 5001})}, 1, {0, 0, 0, 1});
+    row("last LOD of 15,000", {model("m.mdl", {100000, 15000})}, 1, {0, 0, 0, 1});
+    row("last LOD of 15,001", {model("m.mdl", {100000, 15001})}, 2, {0, 0, 0, 1},
+        {"Letzte LOD-Stufe bleibt sehr detailliert: 15001 Tris in m.mdl"});
+    row("12 draw calls in the last LOD", {model("m.mdl", {2000, 500}, 1, 12)}, 0, none);
+    row("13 draw calls in the last LOD", {model("m.mdl", {2000, 500}, 1, 13)}, 1, none,
+        {"Letzte LOD-Stufe verwendet weiterhin viele potenzielle Draw Calls: 13 in m.mdl"});
 }
 
 void TestPerformanceCheck::modelLevels()
 {
     QFETCH(QList<ModelPerformance>, input);
     QFETCH(int, score);
-    QFETCH(QStringList, findings);
     QFETCH(QList<int>, counters);
+    QFETCH(QStringList, findings);
 
     PerformanceReport report;
     report.models = input;
     for (int pass = 0; pass < 2; ++pass) { // rating again must not count the models twice
         ratePerformanceReport(report);
-        QCOMPARE(report.findings, findings);
         QCOMPARE(report.score, score);
-        QCOMPARE(report.rating, score >= 8 ? 3 : score >= 5 ? 2 : score >= 2 ? 1 : 0);
+        QCOMPARE(report.findings, findings);
         QCOMPARE(QList<int>({report.manyDrawCallModels, report.modelsWithoutLods, report.weakReductionSteps,
                              report.detailedLastLods}),
                  counters);
@@ -290,63 +337,106 @@ void TestPerformanceCheck::modelLevels()
 
 void TestPerformanceCheck::modLevels_data()
 {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<qint64>("value");
+    QTest::addColumn<QString>("fields"); // "name=value" pairs of the report's counters
     QTest::addColumn<int>("score");
-    QTest::addColumn<QString>("finding");
-    auto row = [](const char *field, qint64 value, int score, const char *finding) {
-        QTest::addRow("%s %lld", field, value) << field << value << score << QString::fromUtf8(finding);
+    QTest::addColumn<int>("rating");
+    QTest::addColumn<QStringList>("findings");
+    const auto row = [](const char *fields, int score, int rating, const QStringList &findings = {}) {
+        QTest::newRow(fields) << QString::fromLatin1(fields) << score << rating << findings;
     };
-    row("sorted", 16, 2, "Sehr viele Materialien verwenden sorted=true: 16");
-    row("huge", 5, 2, "Viele sehr große Texturen (8192 px oder größer): 5");
-    row("samplers", 4, 1,
-        "Texture-Streaming ist bei mehreren Samplern deaktiviert: 4× scaleDownAllowed=false");
-    row("textureBytes", 536870912, 0, "");
-    row("textureBytes", 1288490189, 2, "Sehr hoher Texturspeicher im Mod: 1.20 GiB");
-    row("totalBytes", 2147483649LL, 1, "Sehr großer entpackter Mod: 2.00 GiB");
-    row("largestMesh", 250000, 0, "");
-    row("largestMesh", 250001, 2, "Sehr großes Einzel-Mesh: 250001 Tris (big.msh)");
-    row("largestMeshInModel", 600000, 0, "");
+    const QString blob = QStringLiteral("1 Mesh-Dateien besitzen keine gleichnamige .msh.blob-Datei.");
+    const QString sorted16 = QStringLiteral("Sehr viele Materialien verwenden sorted=true: 16");
+    const QString samplers11 =
+        QStringLiteral("Texture-Streaming ist bei vielen Samplern deaktiviert: 11× scaleDownAllowed=false");
+    row("blob=1", 3, 1, {blob});
+    row("sorted=5", 0, 0);
+    row("sorted=6", 1, 0, {"Mehrere Materialien verwenden sorted=true: 6"});
+    row("sorted=15", 1, 0, {"Mehrere Materialien verwenden sorted=true: 15"});
+    row("sorted=16", 2, 1, {sorted16});
+    row("samplers=3", 0, 0);
+    row("samplers=4", 1, 0,
+        {"Texture-Streaming ist bei mehreren Samplern deaktiviert: 4× scaleDownAllowed=false"});
+    row("samplers=10", 1, 0,
+        {"Texture-Streaming ist bei mehreren Samplern deaktiviert: 10× scaleDownAllowed=false"});
+    row("samplers=11", 2, 1, {samplers11});
+    row("huge=1", 1, 0, {"Sehr große Texturen (8192 px oder größer) gefunden: 1"});
+    row("huge=4", 1, 0, {"Sehr große Texturen (8192 px oder größer) gefunden: 4"});
+    row("huge=5", 2, 1, {"Viele sehr große Texturen (8192 px oder größer): 5"});
+    row("textures=536870912", 0, 0);
+    row("textures=536870913", 1, 0, {"Hoher Texturspeicher im Mod: 512 MiB"});
+    row("textures=1073741824", 1, 0, {"Hoher Texturspeicher im Mod: 1.00 GiB"});
+    row("textures=1288490189", 2, 1, {"Sehr hoher Texturspeicher im Mod: 1.20 GiB"});
+    row("total=2147483648", 0, 0);
+    row("total=2147483649", 1, 0, {"Sehr großer entpackter Mod: 2.00 GiB"});
+    row("mesh=250000", 0, 0);
+    row("mesh=250001", 2, 1, {"Sehr großes Einzel-Mesh: 250001 Tris (big.msh)"});
+    row("mesh=500000", 2, 1, {"Sehr großes Einzel-Mesh: 500000 Tris (big.msh)"});
+    row("mesh=500001", 3, 1, {"Sehr großes Einzel-Mesh: 500001 Tris (big.msh)"});
+    row("mesh=600000 model=10", 0, 0); // with a model the mesh's weight shows there
+    // The edges of the rating: 4 → 1, 5 → 2, 7 → 2, 8 → 3.
+    row("blob=1 sorted=6", 4, 1, {blob, "Mehrere Materialien verwenden sorted=true: 6"});
+    row("blob=1 sorted=16", 5, 2, {blob, sorted16});
+    row("blob=1 sorted=16 samplers=11", 7, 2, {blob, sorted16, samplers11});
+    row("blob=1 sorted=16 samplers=11 huge=1", 8, 3,
+        {blob, sorted16, samplers11, "Sehr große Texturen (8192 px oder größer) gefunden: 1"});
 }
 
 void TestPerformanceCheck::modLevels()
 {
-    QFETCH(QString, field);
-    QFETCH(qint64, value);
+    QFETCH(QString, fields);
     QFETCH(int, score);
-    QFETCH(QString, finding);
+    QFETCH(int, rating);
+    QFETCH(QStringList, findings);
 
     PerformanceReport report;
-    const QStringList fields{"sorted", "samplers", "huge", "textureBytes", "totalBytes", "largestMesh"};
-    int *counts[] = {&report.sortedMaterials, &report.noScaleDownSamplers, &report.texturesFrom8192};
-    qint64 *sizes[] = {&report.textureBytes, &report.totalBytes, &report.largestMeshTris};
-    const qsizetype index =
-        fields.indexOf(field.startsWith(QLatin1String("largestMesh")) ? "largestMesh" : field);
-    QVERIFY(index >= 0);
-    if (index < 3)
-        *counts[index] = int(value);
-    else
-        *sizes[index - 3] = value;
-    if (field == QLatin1String("largestMeshInModel"))
-        report.models << model(QStringLiteral("s.mdl"), {10});
     report.largestMeshName = QStringLiteral("big.msh");
+    const QHash<QString, int *> counts{{"blob", &report.meshesWithoutBlob},
+                                       {"sorted", &report.sortedMaterials},
+                                       {"samplers", &report.noScaleDownSamplers},
+                                       {"huge", &report.texturesFrom8192}};
+    const QHash<QString, qint64 *> sizes{
+        {"textures", &report.textureBytes}, {"total", &report.totalBytes}, {"mesh", &report.largestMeshTris}};
+    for (const QString &field : fields.split(QLatin1Char(' '))) {
+        const QString name = field.section(QLatin1Char('='), 0, 0);
+        const qint64 value = field.section(QLatin1Char('='), 1).toLongLong();
+        if (name == QLatin1String("model"))
+            report.models << model(QStringLiteral("s.mdl"), {value});
+        else if (counts.contains(name))
+            *counts.value(name) = int(value);
+        else
+            *sizes.value(name) = value;
+    }
     ratePerformanceReport(report);
     QCOMPARE(report.score, score);
-    QCOMPARE(report.findings, finding.isEmpty() ? QStringList() : QStringList{finding});
+    QCOMPARE(report.rating, rating);
+    QCOMPARE(report.findings, findings);
+}
+
+void TestPerformanceCheck::findingsCap_data()
+{
+    QTest::addColumn<int>("busyModels"); // each gives one finding
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("18 findings, all shown")
+        << 18 << 18 << "Viele potenzielle Draw Calls in LOD0: 40 in m17.mdl";
+    QTest::newRow("19 findings") << 19 << 19 << "… und 1 weitere Hinweise.";
+    QTest::newRow("26 findings") << 26 << 19 << "… und 8 weitere Hinweise.";
 }
 
 void TestPerformanceCheck::findingsCap()
 {
-    // At most 18 hints are listed, the blob hint first; the rest is counted in a last line.
+    QFETCH(int, busyModels);
+    QFETCH(int, shown);
+    QFETCH(QString, last);
     PerformanceReport report;
-    report.models = models(25, {100, 10}, 40);
-    report.meshesWithoutBlob = 2;
+    report.models = models(busyModels, {100, 10}, 40);
     ratePerformanceReport(report);
-    QCOMPARE(report.findings.size(), 19);
-    QCOMPARE(report.findings.constFirst(),
-             QStringLiteral("2 Mesh-Dateien besitzen keine gleichnamige .msh.blob-Datei."));
-    QCOMPARE(report.findings.at(17), QStringLiteral("Viele potenzielle Draw Calls in LOD0: 40 in m16.mdl"));
-    QCOMPARE(report.findings.constLast(), QStringLiteral("… und 8 weitere Hinweise."));
+    QCOMPARE(report.findings.size(), shown);
+    QCOMPARE(report.findings.constLast(), last);
+    QCOMPARE(report.findings.at(shown - 2),
+             QStringLiteral("Viele potenzielle Draw Calls in LOD0: 40 in m%1.mdl").arg(shown - 2));
+    // The levels are the highest of the models, so the rating stays "increased" however many there are.
+    QCOMPARE(QList<int>({report.score, report.rating}), QList<int>({3, 1}));
 }
 
 void TestPerformanceCheck::lodsAndReferences()
@@ -358,7 +448,7 @@ void TestPerformanceCheck::lodsAndReferences()
     const TestLod lod0{
         {"models/mesh/bld/house_lod0.msh", "BLD\\house_roof.msh", "deep/lamp.msh", "gone/x.msh"},
         {"bld/a.mtl", "bld/b.mtl"},
-        150};
+        150.25};
     writeFiles(
         root,
         {{mesh + "bld/house_lod0.msh", meshWithTris(12000)},
@@ -387,7 +477,7 @@ void TestPerformanceCheck::lodsAndReferences()
                             first.potentialDrawCalls()}),
              QList<qint64>({13400, 13400, 4, 2, 4}));
     QCOMPARE(QList<double>({first.visibleFrom, first.visibleTo, house.lods.at(1).visibleTo}),
-             QList<double>({0.0, 150.0, 2500.0}));
+             QList<double>({0.0, 150.25, 2500.0}));
     QCOMPARE(house.lods.at(1).index, 1);
     QCOMPARE(house.lods.at(1).tris, qint64(10000));
     const ModelPerformance &lamp = report.models.at(1);
@@ -426,6 +516,11 @@ void TestPerformanceCheck::blobsTexturesMaterials()
                 {"res/textures/big.tga", tgaHeader(4097, 16)},
                 {"res/textures/plain.png", pngHeader(4096, 4096)},
                 {"res/textures/broken.dds", "DDS "},
+                {"res/textures/a.JPG", "jpg"},
+                {"res/textures/b.jpeg", "jpg"},
+                {"res/textures/c.webp", "web"},
+                {"res/textures/d.bmp", "bmp"},
+                {"res/textures/e.ktx", "not counted"},
                 {"res/models/material/a.mtl",
                  "sorted = TRUE,\n{ scaleDownAllowed = false }, {ScaleDownAllowed=False}"},
                 {"res/models/material/b.mtl", "sorted = false, notsorted = true, scaleDownAllowed = falsely"},
@@ -437,7 +532,7 @@ void TestPerformanceCheck::blobsTexturesMaterials()
              QList<qint64>({3, 1, 1000, 2}));
     QCOMPARE(QList<qint64>({report.textureCount, report.textureBytes, report.texturesOver4096,
                             report.texturesFrom8192}),
-             QList<qint64>({4, 1000 + 82 + 29 + 4, 2, 1}));
+             QList<qint64>({8, 1000 + 82 + 29 + 4 + 4 * 3, 2, 1}));
     QCOMPARE(QList<int>({report.materialCount, report.sortedMaterials, report.noScaleDownSamplers}),
              QList<int>({2, 1, 2}));
     qint64 total = 0;
@@ -461,8 +556,13 @@ void TestPerformanceCheck::reportText()
     report.meshCount = 2;
     report.textureBytes = 1536;
     report.totalBytes = 153600;
+    // The top model: of equal triangle counts the one with more draw calls, and of those the first.
+    report.models << model(QStringLiteral("first.mdl"), {9000, 10}, 39);
     for (int i = 0; i < 10; ++i)
         report.models << model(QStringLiteral("m%1.mdl").arg(i), {qint64(i) * 1000, 10}, 40);
+    report.models << model(QStringLiteral("late.mdl"), {9000, 10}, 40);
+    report.models << model(QStringLiteral("small.mdl"), {100, 10},
+                           41); // more draw calls do not beat triangles
     report.texturesFrom8192 = 1;
     report.largestMeshTris = 9000;
     report.largestMeshName = QStringLiteral("big.msh");
@@ -477,23 +577,37 @@ void TestPerformanceCheck::reportText()
                           "Höchster LOD0-Wert: 9000 Tris • ca. 40 Draw Calls • m9.mdl",
                           "Größtes Einzel-Mesh: 9000 Tris • big.msh",
                           "Große Texturen: 0 über 4096 px, davon 1 mit 8192 px oder mehr", "",
-                          "Hinweise:", "• Viele potenzielle Draw Calls in LOD0: 40 in m0.mdl"}));
+                          "Hinweise:", "• Viele potenzielle Draw Calls in LOD0: 39 in first.mdl"}));
     const qsizetype heading = lines.indexOf(QStringLiteral("Modelle mit den höchsten LOD0-Werten:"));
     QVERIFY(heading > 10);
-    QCOMPARE(lines.at(heading + 1), QStringLiteral("1. m9.mdl — 9000 Tris, ca. 40 Draw Calls, 2 LOD(s)"));
-    QCOMPARE(lines.at(heading + 8), QStringLiteral("8. m2.mdl — 2000 Tris, ca. 40 Draw Calls, 2 LOD(s)"));
+    QCOMPARE(lines.at(heading + 1), QStringLiteral("1. first.mdl — 9000 Tris, ca. 39 Draw Calls, 2 LOD(s)"));
+    QCOMPARE(lines.at(heading + 8), QStringLiteral("8. m4.mdl — 4000 Tris, ca. 40 Draw Calls, 2 LOD(s)"));
     QCOMPARE(lines.at(heading + 9), QString());
     QVERIFY(
         lines.constLast().startsWith(QStringLiteral("Der Performance-Check ist eine statische Vorprüfung.")));
 
+    // Lines without a value to show are left out.
     PerformanceReport clean;
     clean.meshCount = 1;
-    QVERIFY(performanceReportText(clean, "x")
-                .contains("\nHinweise:\n• Keine auffälligen Werte in den statisch "
-                          "auswertbaren Ressourcen gefunden.\n\nDer Performance-Check"));
-    const QString empty = performanceReportText(PerformanceReport(), "x");
-    QVERIFY(empty.contains(QStringLiteral("• Keine auswertbaren 3D-Modellressourcen gefunden.")));
-    QVERIFY(!empty.contains(QStringLiteral("LOD0")));
+    const QString closing = QStringLiteral(
+        "\n\nDer Performance-Check ist eine statische Vorprüfung. Er kann problematische Modelle, LODs, "
+        "Materialien und Texturen erkennen, ersetzt aber keinen Test im Spiel und ist kein Qualitätsurteil "
+        "über "
+        "den Mod.");
+    QCOMPARE(
+        performanceReportText(clean, "x"),
+        QStringLiteral(
+            "Mod: x\nBewertung: 🟢 Unauffällig\n\nAnalysiert: 0 Modelle • 1 Meshes • 0 Materialien "
+            "• "
+            "0 Texturen\nEntpackte Größe: 0 B • Mesh-Daten: 0 B • Texturen: 0 B\n\nHinweise:\n• Keine "
+            "auffälligen Werte in den statisch auswertbaren Ressourcen gefunden.") +
+            closing);
+    QVERIFY(
+        performanceReportText(PerformanceReport(), "x")
+            .endsWith(
+                "\n• Keine auswertbaren 3D-Modellressourcen gefunden. Script-/Datenmods können mit diesem "
+                "Grafik-Check nur eingeschränkt bewertet werden." +
+                closing));
 }
 
 void TestPerformanceCheck::preCheck_data()
@@ -515,6 +629,9 @@ void TestPerformanceCheck::preCheck_data()
                                      << true;
     QTest::newRow("clean mod") << "clean" << QVariantList{unset, false} << QList<bool>{false, false} << false
                                << true << "Performance-Check: Mod X ist unauffällig." << true;
+    QTest::newRow("clean mod, clean reports shown")
+        << "clean" << QVariantList{unset, true} << QList<bool>{true, false} << true << true << analysing
+        << true;
     QTest::newRow("warning, cancelled") << "missingBlob" << QVariantList{unset, unset}
                                         << QList<bool>{false, false} << true << false << analysing << true;
     QTest::newRow("installed, switched off") << "missingBlob" << QVariantList{unset, unset}

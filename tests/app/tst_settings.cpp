@@ -12,16 +12,16 @@ class SettingsTest : public QObject
 private Q_SLOTS:
     void tokenForms_data();
     void tokenForms();
-    void protectTokenWithoutEncryptionFallsBackToBase64();
     void storeAndClearToken();
     void apiRoot_data();
     void apiRoot();
     void customPathsDropMissingAndCaseDuplicates();
+    void modIoFolderPrefersTheDetectedOne();
+    void gameIdDefaultsAndIsStored();
     void communityApiUrlFollowsSwitchAndDefault();
     void reporterIdIsStableDigest();
     void authorBlacklistRoundTripAndMalformedValues();
     void rememberedDependenciesAreUnique();
-    void gameIdIsRaisedAndMirrored();
     void languageChoice_data();
     void languageChoice();
     void settingsFileIsPrivate();
@@ -53,16 +53,6 @@ void SettingsTest::tokenForms()
     QCOMPARE(unprotectToken(stored), token);
 }
 
-void SettingsTest::protectTokenWithoutEncryptionFallsBackToBase64()
-{
-    QCOMPARE(protectToken(QString()), QString());
-    const QString stored = protectToken(QStringLiteral("secret-token"));
-#ifndef Q_OS_WIN
-    QCOMPARE(stored, "base64:" + QString::fromLatin1(QByteArray("secret-token").toBase64()));
-#endif
-    QCOMPARE(unprotectToken(stored), QStringLiteral("secret-token"));
-}
-
 void SettingsTest::storeAndClearToken()
 {
     TestEnvironment environment;
@@ -78,6 +68,7 @@ void SettingsTest::storeAndClearToken()
 #endif
                     ));
     QCOMPARE(modIoAccessToken(), QStringLiteral("my-token"));
+    QCOMPARE(protectToken(QString()), QString());
 
     storeModIoToken(QStringLiteral("   "));
     QVERIFY(!QSettings().contains("modio/access_token_protected"));
@@ -102,14 +93,15 @@ void SettingsTest::apiRoot_data()
 {
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QString>("root");
-    const QString game = gameModIoApiRoot();
+    const QString game = QStringLiteral("https://g-73160.modapi.io/v1");
+    const QString general = QStringLiteral("https://api.mod.io/v1");
     QTest::newRow("absent") << QVariant() << game;
     QTest::newRow("blank") << QVariant("   ") << game;
     QTest::newRow("trailing slashes")
         << QVariant(" https://example.test/v1/// ") << "https://example.test/v1";
-    QTest::newRow("general root") << QVariant(generalModIoApiRoot()) << game;
-    QTest::newRow("general root, other case") << QVariant(generalModIoApiRoot().toUpper()) << game;
-    QTest::newRow("general root with trailing slash") << QVariant(generalModIoApiRoot() + "//") << game;
+    QTest::newRow("general root") << QVariant(general) << game;
+    QTest::newRow("general root, other case") << QVariant(general.toUpper()) << game;
+    QTest::newRow("general root with trailing slash") << QVariant(general + "//") << game;
     QTest::newRow("game root with slash") << QVariant(game + "/") << game;
 }
 
@@ -121,8 +113,6 @@ void SettingsTest::apiRoot()
     if (stored.isValid())
         QSettings().setValue("modio/api_root", stored);
     QCOMPARE(modIoApiRoot(), root);
-    QVERIFY(!modIoApiRoot().endsWith('/'));
-    QVERIFY(modIoApiRoot().endsWith(QLatin1String("/v1")) || stored.isValid());
 }
 
 void SettingsTest::customPathsDropMissingAndCaseDuplicates()
@@ -135,6 +125,26 @@ void SettingsTest::customPathsDropMissingAndCaseDuplicates()
                          QStringList{"  " + first + "/ ", "", environment.root() + "/missing", second,
                                      sameFolderOtherCase, second + "/./"});
     QCOMPARE(customModPaths(), (QStringList{first, second}));
+}
+
+void SettingsTest::modIoFolderPrefersTheDetectedOne()
+{
+    TestEnvironment environment;
+    QCOMPARE(modIoModsPath(QString()), QString());
+    QSettings().setValue("paths/modio", "  /stored/mods ");
+    QCOMPARE(modIoModsPath(QString()), QStringLiteral("/stored/mods"));
+    QCOMPARE(modIoModsPath(QStringLiteral("/found/mods")), QStringLiteral("/found/mods"));
+}
+
+void SettingsTest::gameIdDefaultsAndIsStored()
+{
+    TestEnvironment environment;
+    for (const qint64 given : {qint64(0), qint64(5)}) {
+        qint64 gameId = given;
+        QVERIFY(ensureModIoGameId(gameId));
+        QCOMPARE(gameId, given == 0 ? 73160 : given);
+        QCOMPARE(QSettings().value("modio/game_id").toLongLong(), gameId);
+    }
 }
 
 void SettingsTest::communityApiUrlFollowsSwitchAndDefault()
@@ -162,6 +172,10 @@ void SettingsTest::reporterIdIsStableDigest()
     }
     TestEnvironment otherInstallation;
     QVERIFY(reporterId() != firstInstallation);
+    // Only the SHA-256 digest of the stored id is ever sent.
+    QSettings().setValue("community/installation_id", "  fixed-id ");
+    QCOMPARE(reporterId(),
+             QStringLiteral("42543da1472e4f85d7a148e148459d18e4fad3bfbb715df0ad16957f9f4011f0"));
 }
 
 void SettingsTest::authorBlacklistRoundTripAndMalformedValues()
@@ -192,19 +206,6 @@ void SettingsTest::rememberedDependenciesAreUnique()
     rememberInstalledDependency(QStringLiteral("Abc"));
     rememberInstalledDependency(QStringLiteral("abc"));
     QCOMPARE(installedDependencyIds(), (QStringList{"12", "Abc", "abc"}));
-}
-
-void SettingsTest::gameIdIsRaisedAndMirrored()
-{
-    TestEnvironment environment;
-    qint64 gameId = 0;
-    QVERIFY(ensureModIoGameId(gameId));
-    QCOMPARE(gameId, defaultModIoGameId);
-    QCOMPARE(QSettings().value("modio/game_id").toLongLong(), defaultModIoGameId);
-    gameId = 5;
-    ensureModIoGameId(gameId);
-    QCOMPARE(gameId, 5);
-    QCOMPARE(QSettings().value("modio/game_id").toLongLong(), 5);
 }
 
 void SettingsTest::languageChoice_data()

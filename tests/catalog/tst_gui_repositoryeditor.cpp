@@ -222,12 +222,11 @@ void MainWindowTest::openSettingsForgetsLoadedData()
     QCOMPARE(driver.seen, 1);
 
     QCOMPARE(script.dialogsRun, 2);
-    QCOMPARE(storedRepositories(),
-             QString(QStringLiteral("[{\"base_url\":\"\",\"enabled\":false,\"json_url\":\"https://"
-                                    "süd.example/repo.json\",\"name\":\"Süd\","
-                                    "\"website_url\":\"\"},{\"base_url\":\"\",\"enabled\":true,"
-                                    "\"json_url\":\"")
-                     + westUrl + QStringLiteral("\",\"name\":\"West\",\"website_url\":\"\"}]")));
+    const QList<RepositoryConfig> saved = loadExternalRepositories();
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(QList<bool>({saved[0].name == "Süd", saved[0].enabled, saved[1].name == "West", saved[1].enabled}),
+             QList<bool>({true, false, true, true}));
+    QCOMPARE(saved[1].jsonUrl, westUrl);
     QVERIFY(!window.catalogLoading && !window.catalogLoaded && !window.localModsLoaded);
     QVERIFY(window.catalog.isEmpty());
     QCOMPARE(window.loadGeneration, generation + 1);

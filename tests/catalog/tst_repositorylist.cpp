@@ -49,7 +49,7 @@ void RepositoryListTest::externalRepositories_data()
                          {"name":"Text","json_url":"kein link"},
                          "kein Objekt",
                          {"name":"Aus","json_url":"http://c.test/r.json","enabled":false}])")
-        << QStringList{"Gut", "Aus"};
+        << QStringList{"Gut+", "Aus"};
 }
 
 void RepositoryListTest::externalRepositories()
@@ -59,9 +59,10 @@ void RepositoryListTest::externalRepositories()
     TestEnvironment environment;
     if (!stored.isNull())
         QSettings().setValue("repositories/external", stored);
+    // Each name with "+" when the repository is enabled: a stored entry without the flag is.
     QStringList loaded;
     for (const RepositoryConfig &repository : loadExternalRepositories())
-        loaded.append(repository.name);
+        loaded.append(repository.name + (repository.enabled ? QStringLiteral("+") : QString()));
     QCOMPARE(loaded, names);
 }
 
@@ -133,6 +134,17 @@ void RepositoryListTest::searchIsOnePhraseOverAllTexts()
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("EPOCHE iii"), {}, {}}), QList<int>{1});
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("anna"), {}, {}}), QList<int>{0});
     QCOMPARE(filterCatalog(catalog, texts, {}), (QList<int>{0, 1}));
+    // Category and repository must be equal, ignoring case; a mod in two categories is listed under both.
+    catalog[0].categories = {"Loks", "Wagen"};
+    catalog[0].repositoryName = QStringLiteral("Trackhaven");
+    catalog[1].categories = {"Wagenteile"};
+    catalog[1].repositoryName = QStringLiteral("Trackhaven Extra");
+    QCOMPARE(filterCatalog(catalog, texts, {{}, QStringLiteral("wagen"), {}}), QList<int>{0});
+    QCOMPARE(filterCatalog(catalog, texts, {{}, QStringLiteral("LOKS"), QStringLiteral("trackhaven")}),
+             QList<int>{0});
+    QCOMPARE(filterCatalog(catalog, texts, {{}, {}, QStringLiteral("Trackhaven extra")}), QList<int>{1});
+    QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("lok"), {}, QStringLiteral("Trackhaven Extra")}),
+             QList<int>{1});
 }
 
 QTEST_GUILESS_MAIN(RepositoryListTest)

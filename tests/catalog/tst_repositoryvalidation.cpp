@@ -1,9 +1,7 @@
-#include "app/apptranslator.h"
 #include "catalog/repositorylist.h"
 #include "catalog/repositoryvalidation.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <QtTest>
 
 namespace {
@@ -84,23 +82,12 @@ private Q_SLOTS:
         QCOMPARE(loaded.first().enabled, false);
     }
 
-    void summaryAndEnglishTexts()
+    void summary()
     {
         const QString url = QStringLiteral("https://r.example/r.json");
         QCOMPARE(externalRepositoriesSummary({repository("A", url, "", "", true),
                                               repository("B", url, "", "", false), repository("C", url)}),
                  QStringLiteral("Externe Repositorys: 3 eingerichtet, 2 aktiv"));
-        AppTranslator english(QStringLiteral("en"));
-        QCoreApplication::installTranslator(&english);
-        QCOMPARE(validateRepositoryConfig(repository(QString(), QString())),
-                 QStringLiteral("Please enter a name for the repository."));
-        QCOMPARE(validateRepositoryConfig(repository(QStringLiteral("N"), QStringLiteral("x"))),
-                 QStringLiteral("Please enter a valid HTTP or HTTPS URL for the repository JSON."));
-        QCOMPARE(validateRepositoryConfig(repository(QStringLiteral("N"), url, QStringLiteral("x"))),
-                 QStringLiteral("Base URL and website must be HTTP or HTTPS URLs."));
-        QCOMPARE(externalRepositoriesSummary({repository(QStringLiteral("N"), url)}),
-                 QStringLiteral("External repositories: 1 configured, 1 enabled"));
-        QCoreApplication::removeTranslator(&english);
     }
 };
 

@@ -34,11 +34,9 @@ private slots:
     void modIoFolderInProtonPrefix_data();
     void modIoFolderInProtonPrefix();
 
-    void moveRejectsInput();
+    void moveRefuses_data();
+    void moveRefuses();
     void moveKeepsOtherMembersAndBacksUp();
-    void moveNeverOverwritesInvalidJson();
-    void moveReportsFileFaults_data();
-    void moveReportsFileFaults();
     void moveInProtonPrefixWritesDrivePath();
 
 private:
@@ -288,18 +286,77 @@ void DiscoveryTest::modIoFolderInProtonPrefix()
     QCOMPARE(::detectModIoModsPath(), QFileInfo(expand(expected)).canonicalFilePath());
 }
 
-void DiscoveryTest::moveRejectsInput()
+void DiscoveryTest::moveRefuses_data()
 {
+    QTest::addColumn<QByteArray>("settings"); // null: the settings file cannot be located
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("fault");    // the file operation that fails
+    QTest::addColumn<QString>("expected"); // %FILE% is the settings file, %STORE% the new mods folder
+    QTest::addColumn<bool>("backupWritten");
+
+    const QByteArray valid = "{\"RootLocalStoragePath\": \"C:/old/\"}";
+    const QString invalid = QStringLiteral(
+        "globalsettings.json enthält kein gültiges JSON. Die Datei wurde deshalb nicht verändert.\n\n");
+    const auto row = [](const char *tag, const QByteArray &settings, const char *target, const char *fault,
+                        const QString &expected, bool backup = false) {
+        QTest::newRow(tag) << settings << QString::fromUtf8(target) << QString::fromUtf8(fault) << expected
+                           << backup;
+    };
+    row("no settings file", QByteArray(), "%ROOT%/store", "",
+        "Der Pfad zu mod.io/globalsettings.json konnte nicht ermittelt werden.");
+    row("blank target", valid, " \t ", "", "Der neue mod.io-Speicherort ist leer.");
+    row("relative target", valid, "store", "", "Der neue mod.io-Speicherort muss ein absoluter Pfad sein.");
+    row("unterminated JSON", "{\"RootLocalStoragePath\": ", "%ROOT%/store", "",
+        invalid + "unterminated object");
+    row("JSON array", "[1, 2]", "%ROOT%/store", "", invalid + "Das oberste JSON-Element ist kein Objekt.");
+    row("mods folder", valid, "%ROOT%/store", "makeMods",
+        "Der neue mod.io-Speicherort konnte nicht erstellt werden:\n%STORE%");
+    row("read", valid, "%ROOT%/store", "read", "globalsettings.json konnte nicht gelesen werden:\n%FILE%");
+    row("backup", valid, "%ROOT%/store", "backup",
+        "Sicherung von globalsettings.json konnte nicht erstellt werden:\n%FILE%.bak");
+    row("write", valid, "%ROOT%/store", "write",
+        "globalsettings.json konnte nicht gespeichert werden:\n%FILE%", true);
+}
+
+void DiscoveryTest::moveRefuses()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, target);
+    QFETCH(QString, fault);
+    QFETCH(QString, expected);
+    QFETCH(bool, backupWritten);
+    if (!settings.isNull()) {
+        m_env->useLocalAppData();
+        QVERIFY(writeTestFile(settingsFile(), settings));
+    }
+    const QString modsFolder = at(QStringLiteral("store/73160/mods"));
+
+    int saves = 0;
+    ModIoStorageFileOps ops;
+    ops.makeFolder = [&](const QString &folder) {
+        return !(fault == QLatin1String("makeMods") && folder == modsFolder) && QDir().mkpath(folder);
+    };
+    ops.readFile = [&](const QString &file, QByteArray *content) {
+        *content = readTestFile(file);
+        return fault != QLatin1String("read");
+    };
+    ops.replaceCopy = [&](const QString &source, const QString &target) {
+        return fault != QLatin1String("backup") && QFile::copy(source, target);
+    };
+    ops.saveFile = [&](const QString &, const QByteArray &) {
+        ++saves;
+        return ModIoSaveResult::WriteFailed;
+    };
+
     QString error;
-    QVERIFY(!::moveModIoStorage(at(QStringLiteral("store")), &error));
-    QCOMPARE(error, QStringLiteral("Der Pfad zu mod.io/globalsettings.json konnte nicht ermittelt werden."));
-    m_env->useLocalAppData();
-    QVERIFY(!::moveModIoStorage(QStringLiteral(" \t "), &error));
-    QCOMPARE(error, QStringLiteral("Der neue mod.io-Speicherort ist leer."));
-    QVERIFY(!::moveModIoStorage(QStringLiteral("store"), &error));
-    QCOMPARE(error, QStringLiteral("Der neue mod.io-Speicherort muss ein absoluter Pfad sein."));
-    QVERIFY(!::moveModIoStorage(QStringLiteral("store")));
-    QVERIFY(!QFileInfo::exists(settingsFile()));
+    QVERIFY(!::moveModIoStorage(expand(target), &error, ops));
+    QCOMPARE(error, QString(expected)
+                        .replace(QStringLiteral("%FILE%"), settingsFile())
+                        .replace(QStringLiteral("%STORE%"), modsFolder));
+    // The game's own file is never left changed or broken.
+    QCOMPARE(readTestFile(settingsFile()), settings.isNull() ? QByteArray() : settings);
+    QCOMPARE(QFileInfo::exists(settingsFile() + QStringLiteral(".bak")), backupWritten);
+    QCOMPARE(saves, backupWritten ? 1 : 0);
 }
 
 void DiscoveryTest::moveKeepsOtherMembersAndBacksUp()
@@ -322,85 +379,6 @@ void DiscoveryTest::moveKeepsOtherMembersAndBacksUp()
     QCOMPARE(after, expected);
     QCOMPARE(after.value(QStringLiteral("Counter")).toInteger(), Q_INT64_C(9007199254740993));
     QCOMPARE(::detectModIoModsPath(), newRoot + QStringLiteral("/73160/mods"));
-}
-
-void DiscoveryTest::moveNeverOverwritesInvalidJson()
-{
-    m_env->useLocalAppData();
-    const QList<QPair<QByteArray, QString>> cases{
-        {"{\"RootLocalStoragePath\": ", QStringLiteral("unterminated object")},
-        {"[1, 2]", QStringLiteral("Das oberste JSON-Element ist kein Objekt.")}};
-    for (const auto &[content, reason] : cases) {
-        QVERIFY(writeTestFile(settingsFile(), content));
-        QString error;
-        QVERIFY(!::moveModIoStorage(at(QStringLiteral("store")), &error));
-        QCOMPARE(error,
-                 QStringLiteral("globalsettings.json enthält kein gültiges JSON. Die Datei wurde deshalb "
-                                "nicht verändert.\n\n") +
-                     reason);
-        QCOMPARE(readTestFile(settingsFile()), content);
-        QVERIFY(!QFileInfo::exists(settingsFile() + QStringLiteral(".bak")));
-    }
-}
-
-void DiscoveryTest::moveReportsFileFaults_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("expected"); // %FILE% is the settings file, %STORE% the new mods folder
-    QTest::addColumn<bool>("backupWritten");
-
-    QTest::newRow("mods folder") << QStringLiteral("makeMods")
-                                 << QStringLiteral(
-                                        "Der neue mod.io-Speicherort konnte nicht erstellt werden:\n%STORE%")
-                                 << false;
-    QTest::newRow("read") << QStringLiteral("read")
-                          << QStringLiteral("globalsettings.json konnte nicht gelesen werden:\n%FILE%")
-                          << false;
-    QTest::newRow("backup") << QStringLiteral("backup")
-                            << QStringLiteral(
-                                   "Sicherung von globalsettings.json konnte nicht erstellt werden:\n"
-                                   "%FILE%.bak")
-                            << false;
-    QTest::newRow("write") << QStringLiteral("write")
-                           << QStringLiteral("globalsettings.json konnte nicht gespeichert werden:\n%FILE%")
-                           << true;
-}
-
-void DiscoveryTest::moveReportsFileFaults()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, expected);
-    QFETCH(bool, backupWritten);
-    m_env->useLocalAppData();
-    const QByteArray original = "{\"RootLocalStoragePath\": \"C:/old/\"}";
-    QVERIFY(writeTestFile(settingsFile(), original));
-    const QString modsFolder = at(QStringLiteral("store/73160/mods"));
-
-    int saves = 0;
-    ModIoStorageFileOps ops;
-    ops.makeFolder = [&](const QString &folder) {
-        return !(fault == QLatin1String("makeMods") && folder == modsFolder) && QDir().mkpath(folder);
-    };
-    ops.readFile = [&](const QString &file, QByteArray *content) {
-        *content = readTestFile(file);
-        return fault != QLatin1String("read");
-    };
-    ops.replaceCopy = [&](const QString &source, const QString &target) {
-        return fault != QLatin1String("backup") && QFile::copy(source, target);
-    };
-    ops.saveFile = [&](const QString &, const QByteArray &) {
-        ++saves;
-        return ModIoSaveResult::WriteFailed;
-    };
-
-    QString error;
-    QVERIFY(!::moveModIoStorage(at(QStringLiteral("store")), &error, ops));
-    QCOMPARE(error, QString(expected)
-                        .replace(QStringLiteral("%FILE%"), settingsFile())
-                        .replace(QStringLiteral("%STORE%"), modsFolder));
-    QCOMPARE(readTestFile(settingsFile()), original);
-    QCOMPARE(QFileInfo::exists(settingsFile() + QStringLiteral(".bak")), backupWritten);
-    QCOMPARE(saves, backupWritten ? 1 : 0);
 }
 
 void DiscoveryTest::moveInProtonPrefixWritesDrivePath()

@@ -168,9 +168,10 @@ private Q_SLOTS:
     void findsCatalogEntries();
     void checksInstalledDependencies_data();
     void checksInstalledDependencies();
-    void readsEntryPageLinks_data();
-    void readsEntryPageLinks();
 
+    void findsDirectDownloads();
+    void findsCommunityLinks_data();
+    void findsCommunityLinks();
     void installsDependenciesFirst();
     void resolvesThroughTheEntryPage();
     void blocksOnMissingDependencies_data();
@@ -180,10 +181,11 @@ private Q_SLOTS:
     void cancelWhileReadingEntryPage();
     void endsCycles();
     void keepsIdlessDependencies();
-    void refusesIncompleteVolumeSet();
     void writesMarkerOnlyForCopiedContent_data();
     void writesMarkerOnlyForCopiedContent();
     void updateReplacesFolderCleanly();
+    void failedInstallHidesProgress_data();
+    void failedInstallHidesProgress();
 };
 
 void InstallRunTest::initTestCase()
@@ -201,18 +203,18 @@ void InstallRunTest::findsCatalogEntries_data()
 
     // Catalog: 0 "7" of the external repository, 1 "7" of the community, 2 a long name that contains the
     // next one, 3 the exact name, 4 a short name.
-    QTest::newRow("id, own repository preferred") << "7"
-                                                  << ""
-                                                  << "community" << 1;
-    QTest::newRow("exact name beats an earlier containing name") << ""
-                                                                 << "Stadtbahn Basis"
-                                                                 << "" << 3;
-    QTest::newRow("short key never contained") << ""
-                                               << "Lok"
-                                               << "" << -1;
-    QTest::newRow("unknown id falls back to the name") << "99"
-                                                       << "<b>Kurz</b>"
-                                                       << "" << 4;
+    const auto row = [](const char *tag, const char *id, const char *name, const char *repository,
+                        int expected) {
+        QTest::newRow(tag) << id << name << repository << expected;
+    };
+    row("id, own repository preferred", "7", "", "community", 1);
+    row("id of another repository: the first in catalog order", "7", "", "other", 0);
+    row("exact name beats an earlier containing name", "", "Stadtbahn Basis", "", 3);
+    row("short key never contained", "", "Lok", "", -1);
+    row("unknown id falls back to the name", "99", "<b>Kurz</b>", "", 4);
+    row("key of 8 contained", "", "Stadtbah", "", 2);
+    row("key of 7 not contained", "", "Stadtba", "", -1);
+    row("containing key of 8", "", "Kurz Stadtbahn Basis Erweiterung Extra", "", 2);
 }
 
 void InstallRunTest::findsCatalogEntries()
@@ -241,7 +243,8 @@ void InstallRunTest::findsCatalogEntries()
     };
     RepoDependency d = dependency(id, name);
     d.repositoryUrl = repository == QLatin1String("community") ? community.toUpper()
-                                                               : QStringLiteral("https://x.example/r.json");
+                      : repository == QLatin1String("other")   ? QStringLiteral("https://x.example/r.json")
+                                                               : QString();
     QCOMPARE(findDependencyEntry(d, catalog), expected);
 }
 
@@ -250,27 +253,35 @@ void InstallRunTest::checksInstalledDependencies_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("minVersion");
+    QTest::addColumn<QString>("repository"); // empty: the community's
     QTest::addColumn<QStringList>("remembered");
     QTest::addColumn<bool>("installed");
 
-    // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, and an unnamed folder
-    // "bruecke_alt" at 2.0. The catalog knows entry 40 "Tunnel Set", which is not installed.
+    // Local mods: "Signal Pack" 1.0 (folder signal_pack), "Signal Pack Deluxe" 3.0, an unnamed folder
+    // "bruecke_alt" 2.0, "Tunnel Set" 1.0, "Gleisbau Paket" 1.0 and "Signalbr" 1.0. The catalog knows entry
+    // 40 "Tunnel Set", installed, and 41 "Bahnsteig Set", which is not.
     const QStringList none;
-    QTest::newRow("folder name, minimum met") << ""
-                                              << "bruecke alt"
-                                              << "2.0" << none << true;
-    QTest::newRow("exact name too old, longer name newer") << ""
-                                                           << "Signal Pack"
-                                                           << "2.0" << none << false;
-    QTest::newRow("short key is not contained") << ""
-                                                << "Deluxe"
-                                                << "" << none << false;
-    QTest::newRow("remembered id without catalog entry") << "55"
-                                                         << ""
-                                                         << "" << QStringList{"55"} << true;
-    QTest::newRow("remembered id ignored with catalog entry") << "40"
-                                                              << ""
-                                                              << "" << QStringList{"40"} << false;
+    const auto row = [](const char *tag, const char *id, const char *name, const char *minVersion,
+                        const QString &repository, const QStringList &remembered, bool installed) {
+        QTest::newRow(tag) << id << name << minVersion << repository << remembered << installed;
+    };
+    row("catalog entry installed", "40", "", "", "", none, true);
+    row("catalog entry by name", "", "tunnel-set", "1.0", "", none, true);
+    row("catalog entry installed, too old", "40", "", "1.0.1", "", none, false);
+    row("catalog entry not installed, same name key elsewhere", "41", "Signal Pack", "", "", none, false);
+    row("folder name, minimum met", "", "bruecke alt", "2.0", "", none, true);
+    row("equal version is enough", "", "Signal Pack Deluxe", "3.0", "", none, true);
+    row("exact name too old, longer name newer", "", "Signal Pack", "2.0", "", none, false);
+    row("key of 8 contained in a local name", "", "Gleisbau", "", "", none, true);
+    row("key of 7 is not", "", "Gleisba", "", "", none, false);
+    row("local name of 8 contained in the key", "", "Signalbrücke Nord", "", "", none, true);
+    row("remembered id without catalog entry", "55", "", "", "", {"55"}, true);
+    row("remembered id does not satisfy a minimum version", "55", "", "1.0", "", {"55"}, false);
+    row("remembered id ignored with catalog entry", "41", "", "", "", {"41"}, false);
+    row("remembered id, the community's address spelled otherwise", "55", "", "", "COMMUNITY", {"55"}, true);
+    row("remembered id of another repository", "55", "", "", "https://x.example/r.json", {"55"}, false);
+    row("remembered key with its repository", "55", "", "", "https://x.example/r.json",
+        {"https://x.example/r.json|55"}, true);
 }
 
 void InstallRunTest::checksInstalledDependencies()
@@ -278,6 +289,7 @@ void InstallRunTest::checksInstalledDependencies()
     QFETCH(QString, id);
     QFETCH(QString, name);
     QFETCH(QString, minVersion);
+    QFETCH(QString, repository);
     QFETCH(QStringList, remembered);
     QFETCH(bool, installed);
 
@@ -290,42 +302,75 @@ void InstallRunTest::checksInstalledDependencies()
         mod.version = mod.filesVersion = version;
         return mod;
     };
+    const QString one = QStringLiteral("1.0");
     const QList<LocalMod> mods = {
-        local(QStringLiteral("signal_pack"), QStringLiteral("Signal Pack"), QStringLiteral("1.0")),
+        local(QStringLiteral("signal_pack"), QStringLiteral("Signal Pack"), one),
         local(QStringLiteral("spd"), QStringLiteral("Signal Pack Deluxe"), QStringLiteral("3.0")),
         local(QStringLiteral("bruecke_alt"), QStringLiteral("bruecke_alt"), QStringLiteral("2.0")),
+        local(QStringLiteral("ts"), QStringLiteral("Tunnel Set"), one),
+        local(QStringLiteral("gp"), QStringLiteral("Gleisbau Paket"), one),
+        local(QStringLiteral("sb"), QStringLiteral("Signalbr"), one),
     };
-    RepoMod tunnel;
-    tunnel.id = QStringLiteral("40");
-    tunnel.name = QStringLiteral("Tunnel Set");
-    QCOMPARE(isDependencyInstalled(dependency(id, name, minVersion), {tunnel}, mods, remembered), installed);
+    QList<RepoMod> catalog(2);
+    catalog[0].id = QStringLiteral("40");
+    catalog[0].name = QStringLiteral("Tunnel Set");
+    catalog[1].id = QStringLiteral("41");
+    catalog[1].name = QStringLiteral("Bahnsteig Set");
+    RepoDependency d = dependency(id, name, minVersion);
+    if (!repository.isEmpty())
+        d.repositoryUrl =
+            repository == QLatin1String("COMMUNITY")
+                ? QStringLiteral(" ") + builtInRepository().jsonUrl.toUpper() + QStringLiteral(" ")
+                : repository;
+    QCOMPARE(isDependencyInstalled(d, catalog, mods, remembered), installed);
 }
 
-void InstallRunTest::readsEntryPageLinks_data()
+void InstallRunTest::findsDirectDownloads()
+{
+    RepoDependency d = dependency(QStringLiteral("7"), QString(), QStringLiteral("2.0"));
+    d.entryUrl = QStringLiteral(" https://c.example/filebase/entry/7/ ");
+    QCOMPARE(directDownloadUrl(d), QString());
+    d.entryUrl = QStringLiteral("https://c.example/filebase/index.php/EntryDownload/7/");
+    QCOMPARE(directDownloadUrl(d), d.entryUrl);
+    d.entryUrl = QStringLiteral("https://c.example/filebase/ENTRY-DOWNLOAD/7/");
+    QCOMPARE(directDownloadUrl(d), d.entryUrl);
+    d.downloadUrl = QStringLiteral(" https://c.example/f.zip ");
+    QCOMPARE(directDownloadUrl(d), QStringLiteral("https://c.example/f.zip"));
+    // Installed in the version the dependency asks for, under a name even when the repository gave none.
+    const RepoMod mod = modFromDirectDownload(d, directDownloadUrl(d));
+    QCOMPARE(QStringList({mod.id, mod.name, mod.version, mod.downloadUrl}),
+             QStringList({"7", "Benötigte Modifikation", "2.0", "https://c.example/f.zip"}));
+}
+
+void InstallRunTest::findsCommunityLinks_data()
 {
     QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("expectedPath");
+    QTest::addColumn<QString>("expected"); // below the community site http://127.0.0.1:8765
 
-    QTest::newRow("relative link, &amp; decoded")
-        << "<a href=\"/filebase/entry-download/500/?t=1&amp;s=2\">Download</a>"
-        << "/filebase/entry-download/500/?t=1&s=2";
-    QTest::newRow("other site only")
-        << "<a href=\"https://mirror.example/filebase/entry-download/500/\">m</a>"
-        << "";
-    QTest::newRow("another entry's download") << "<a href=\"/filebase/entry-download/5001/\">x</a>"
-                                              << "";
+    const auto row = [](const char *tag, const char *page, const char *expected) {
+        QTest::newRow(tag) << page << expected;
+    };
+    row("relative link, &amp; decoded", "<a href=\"/filebase/entry-download/500/?t=1&amp;s=2\">",
+        "/filebase/entry-download/500/?t=1&s=2");
+    row("absolute link, older form", "href='http://127.0.0.1:8765/filebase/index.php/EntryDownload/500/?f=3'",
+        "/filebase/index.php/EntryDownload/500/?f=3");
+    row("after another site's link",
+        "https://mirror.example/filebase/entry-download/500/ /filebase/entry-download/500/x",
+        "/filebase/entry-download/500/x");
+    row("other site only", "<a href=\"https://mirror.example/filebase/entry-download/500/\">", "");
+    row("community host on another port", "http://127.0.0.1:9999/filebase/entry-download/500/", "");
+    row("path inside another link", "https://x.example/a/filebase/entry-download/500/", "");
+    row("another entry's download", "<a href=\"/filebase/entry-download/5001/\">", "");
 }
 
-void InstallRunTest::readsEntryPageLinks()
+void InstallRunTest::findsCommunityLinks()
 {
     QFETCH(QString, page);
-    QFETCH(QString, expectedPath);
-
-    Fixture fixture;
-    const QString root = fixture.server.url();
-    page.replace(QLatin1String("%ROOT%"), root);
+    QFETCH(QString, expected);
+    TestEnvironment env;
+    env.setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:8765/");
     QCOMPARE(findEntryDownloadLink(page, QStringLiteral("500")),
-             expectedPath.isEmpty() ? QString() : root + expectedPath);
+             expected.isEmpty() ? QString() : QStringLiteral("http://127.0.0.1:8765") + expected);
 }
 
 void InstallRunTest::installsDependenciesFirst()
@@ -338,7 +383,9 @@ void InstallRunTest::installsDependenciesFirst()
         {dependency(QStringLiteral("11")), dependency(QString(), QStringLiteral("beta signal-pack"))});
 
     QString error;
-    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
+    const auto run = fixture.run();
+    QVERIFY2(run->install(main, &error), qPrintable(error));
+    QVERIFY(run->warnings().isEmpty());
     QCOMPARE(fixture.downloads(), (QStringList{"/files/11.7z", "/files/12.7z", "/files/10.7z"}));
     QCOMPARE(fixture.questions.size(), 1);
     QCOMPARE(fixture.questions.first().text,
@@ -359,12 +406,14 @@ void InstallRunTest::installsDependenciesFirst()
 
 void InstallRunTest::resolvesThroughTheEntryPage()
 {
-    // A link to another site is not read as the entry's page; the community's page of the id is.
+    // A link to another site is not read as the entry's page; the community's page of the id is. On it, only
+    // the community's own download link of this entry counts.
     const QByteArray page = "/filebase/entry/500/";
     Fixture fixture;
     fixture.server.setResponse(
         page, 200,
         "<html><a href=\"https://mirror.example/filebase/entry-download/500/\">Mirror</a>"
+        "<a href=\"/filebase/entry-download/5001/\">Another entry</a>"
         "<a class=\"button\" href=\"/filebase/entry-download/500/?t=9&amp;x=1\">Download</a>",
         "text/html");
     fixture.server.setResponse(
@@ -399,6 +448,10 @@ void InstallRunTest::blocksOnMissingDependencies_data()
     QTest::newRow("repository offers an older version")
         << "older"
         << "Alpha Track Kit (mindestens Version 2.5) – Repository bietet nur Version 2.1";
+    // An update run has a cancel text of its own; a failing page is still no cancel.
+    QTest::newRow("failing entry page, update")
+        << "page404 update"
+        << "webdisk:500 – Abhängigkeit 500 konnte nicht aufgelöst werden: ";
     QTest::newRow("catalog entry without file") << "noFile"
                                                 << "Alpha Track Kit – keine Download-Datei im Repository";
 }
@@ -423,7 +476,12 @@ void InstallRunTest::blocksOnMissingDependencies()
         fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0", {required});
 
     QString error;
-    QVERIFY(!fixture.run()->install(main, &error));
+    if (kind.endsWith(QLatin1String("update"))) {
+        fixture.cancelledText = QStringLiteral("Update abgebrochen.");
+        QVERIFY(!fixture.run()->update(main, fixture.modsDir + QStringLiteral("/Main Line"), &error));
+    } else {
+        QVERIFY(!fixture.run()->install(main, &error));
+    }
     const QString intro =
         QStringLiteral("Folgende benötigte Modifikationen fehlen und konnten nicht automatisch "
                        "aufgelöst werden:\n\n");
@@ -442,7 +500,7 @@ void InstallRunTest::replacesTooOldDependency_data()
     QTest::addColumn<bool>("replaced");
 
     QTest::newRow("too old: replaced") << "1.0" << false << true;
-    QTest::newRow("new enough: kept") << "2.1" << false << false;
+    QTest::newRow("just new enough: kept") << "2.0" << false << false;
     QTest::newRow("too old in the mod.io folder: refused") << "1.0" << true << false;
 }
 
@@ -556,39 +614,20 @@ void InstallRunTest::keepsIdlessDependencies()
     QVERIFY(installedDependencyIds().isEmpty());
 }
 
-void InstallRunTest::refusesIncompleteVolumeSet()
-{
-    Fixture fixture;
-    RepoMod pack = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
-    pack.downloadUrl.clear();
-    for (const int number : {1, 3}) {
-        RepoModPart part;
-        part.url = fixture.server.url(QStringLiteral("/vol/%1").arg(number));
-        part.fileName = QStringLiteral("pack.part%1.rar").arg(number);
-        pack.parts.append(part);
-        fixture.server.setResponse(QStringLiteral("/vol/%1").arg(number).toUtf8(), 200, "volume bytes");
-    }
-
-    QString error;
-    QVERIFY(!fixture.run()->install(pack, &error));
-    QCOMPARE(error,
-             QStringLiteral("Das Repository liefert ein unvollständiges mehrteiliges Archiv. Archivteil 2 "
-                            "fehlt."));
-    QCOMPARE(fixture.hiddenBars, 1);
-    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
-    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
-}
-
 void InstallRunTest::writesMarkerOnlyForCopiedContent_data()
 {
     QTest::addColumn<bool>("overwrite");
-    QTest::newRow("player keeps the folder") << false;
-    QTest::newRow("player overwrites") << true;
+    QTest::addColumn<bool>("throughRun");
+    QTest::newRow("player keeps the folder") << false << false;
+    QTest::newRow("player overwrites") << true << false;
+    // Asked by the install action itself, declining is a cancel, not an installation.
+    QTest::newRow("player declines in the install run") << false << true;
 }
 
 void InstallRunTest::writesMarkerOnlyForCopiedContent()
 {
     QFETCH(bool, overwrite);
+    QFETCH(bool, throughRun);
 
     Fixture fixture;
     const QString folder = fixture.modsDir + QStringLiteral("/Main Line");
@@ -598,8 +637,11 @@ void InstallRunTest::writesMarkerOnlyForCopiedContent()
     fixture.overwrite = overwrite;
 
     QString error;
-    QVERIFY2(fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false),
-             qPrintable(error));
+    const bool ok =
+        throughRun ? fixture.run()->install(main, &error)
+                   : fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false);
+    QCOMPARE(error, throughRun ? QStringLiteral("Installation abgebrochen.") : QString());
+    QCOMPARE(ok, !throughRun);
     QCOMPARE(fixture.overwriteQuestions.size(), 1);
     if (overwrite) {
         QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("1.0"));
@@ -627,9 +669,37 @@ void InstallRunTest::updateReplacesFolderCleanly()
     Tree after = treeOf(folder);
     QVERIFY(after.remove(installMarkerFileName()) == 1);
     QCOMPARE(after, expected);
-    QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+    // The marker records the entry and the version the installed files declare.
+    const QJsonObject marker = markerOf(folder);
+    QCOMPARE(marker.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+    QCOMPARE(marker.value(QStringLiteral("content_version")).toString(), QStringLiteral("2.0"));
+    QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), QStringLiteral("10"));
     QVERIFY(entriesOf(fixture.tempDir).isEmpty());
     QVERIFY(fixture.rescans >= 2);
+}
+
+void InstallRunTest::failedInstallHidesProgress_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("download fails") << 404 << "Download fehlgeschlagen: ";
+    QTest::newRow("archive does not unpack") << 200 << "";
+}
+
+void InstallRunTest::failedInstallHidesProgress()
+{
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    Fixture fixture;
+    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
+    fixture.server.setResponse("/files/10.7z", status, "not an archive");
+
+    QString message;
+    QVERIFY(!fixture.run()->install(main, &message));
+    QVERIFY2(!message.isEmpty() && message.startsWith(error), qPrintable(message));
+    QCOMPARE(fixture.hiddenBars, 1);
+    QVERIFY(entriesOf(fixture.modsDir).isEmpty());
+    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(InstallRunTest)

@@ -54,12 +54,19 @@ QJsonObject json(const char *text)
 
 void InstallMarkerTest::repositoryMarkerIsWrittenWholeAndReadBack()
 {
-    // Files without a version of their own leave the key out instead of writing an empty one.
-    QVERIFY(!repositoryInstallMarker(sampleEntry(0), QStringLiteral("   ")).contains("content_version"));
-    QVERIFY(!repositoryInstallMarker(sampleEntry(1), QString()).contains("archive_volumes"));
-    const QJsonObject marker = repositoryInstallMarker(sampleEntry(3), QStringLiteral("  1.1 "));
+    // Every key the program reads back later; files without a version of their own leave content_version out
+    // instead of writing an empty one, and a single archive has no volume list.
+    const QJsonObject single{{"repo_entry_id", "8094"},
+                             {"name", "Preußische P 2 – Dampflok"},
+                             {"version", "1.2"},
+                             {"archive_filename", ""},
+                             {"source", "Trackhaven"},
+                             {"repository_name", "Trackhaven"},
+                             {"repository_url", "https://example.invalid/filebase/repos/fx3-v3.json"}};
+    QCOMPARE(repositoryInstallMarker(sampleEntry(1), QStringLiteral("   ")), single);
+    const QJsonObject marker = repositoryInstallMarker(sampleEntry(2), QStringLiteral("  1.1 "));
     QCOMPARE(marker.value("content_version").toString(), QStringLiteral("1.1"));
-    QCOMPARE(marker.value("archive_volumes").toArray().at(2).toString(), QStringLiteral("P2-1.2.part3.rar"));
+    QCOMPARE(marker.value("archive_volumes").toArray(), QJsonArray({"P2-1.2.part1.rar", "P2-1.2.part2.rar"}));
 
     TestEnvironment env;
     const QString folder = env.makeDir("mods/p2");
