@@ -25,6 +25,36 @@ inline QString realSevenZip()
     return QStandardPaths::findExecutable(QStringLiteral("7zz"));
 }
 
+// How the file errors of the operating system are introduced in messages.
+inline QString systemReports()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("Windows meldet: ");
+#else
+    return QStringLiteral("Das System meldet: ");
+#endif
+}
+
+// A shell script standing in for a tool. It only uses shell built-ins and absolute paths, so it also runs
+// with an empty search path.
+inline QString writeTool(const QString &folder, const QString &name, const QByteArray &body)
+{
+    const QString path = folder + QLatin1Char('/') + name;
+    writeTestFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
+// Makes a stand-in "7zz" the configured extractor. It lists nothing and, asked to extract, runs script with
+// $dest set to the destination folder: an extractor that writes whatever a test needs.
+inline void useStandInExtractor(const TestEnvironment &env, const QByteArray &script)
+{
+    const QString tool = writeTool(env.makeDir(QStringLiteral("tools")), QStringLiteral("7zz"),
+                                   "[ \"$1\" = x ] || exit 7\ndest=\"${3#-o}\"\n" + script);
+    QSettings().setValue(QStringLiteral("tools/7zip"), tool);
+}
+
 // Relative path → content of every file below folder, hidden files included; links show their target.
 inline Tree treeOf(const QString &folder)
 {
@@ -42,10 +72,15 @@ inline Tree treeOf(const QString &folder)
     return tree;
 }
 
+// Writes every file of tree below folder; a path ending in '/' is an empty folder.
 inline void writeTree(const QString &folder, const Tree &tree)
 {
-    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
-        writeTestFile(folder + QLatin1Char('/') + it.key(), it.value());
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        if (it.key().endsWith(QLatin1Char('/')))
+            QDir().mkpath(folder + QLatin1Char('/') + it.key());
+        else
+            writeTestFile(folder + QLatin1Char('/') + it.key(), it.value());
+    }
 }
 
 // Packs every top-level entry of sourceFolder into archive with the real 7-Zip.

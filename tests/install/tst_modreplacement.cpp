@@ -23,83 +23,129 @@ private slots:
 
     void failedCopyRollsBack_data();
     void failedCopyRollsBack();
+    void backupRemovalFailsPartWay_data();
     void backupRemovalFailsPartWay();
     void uninstall_data();
     void uninstall();
 
 private:
-    // Replaces mods/Mod, which holds oldVersion, silently with newVersion.
-    bool replaceMod(Faults &faults, InstallResult *result, QString *error)
+    // Puts oldVersion, with a relative link in it, into mods/Mod and returns what that looks like.
+    Tree installOldVersion()
     {
-        writeTree(m_box->mods + QStringLiteral("/Mod"), oldVersion);
+        const QString target = m_box->mods + QStringLiteral("/Mod");
+        writeTree(target, oldVersion);
+        QFile::link(QStringLiteral("models/a.mdl"), target + QStringLiteral("/res/alias.mdl"));
+        return treeOf(target);
+    }
+
+    // Replaces mods/Mod with newVersion: silently as a clean update, else as the overwrite the player agreed
+    // to.
+    bool replaceMod(Faults &faults, bool silently, InstallResult *result, QString *error)
+    {
         const QString path =
             m_box->archive(QStringLiteral("Mod.zip"), below(QStringLiteral("Mod/"), newVersion));
         PlayerAnswers answers;
+        answers.overwrite = true;
         InstallOptions options;
         options.replaceTarget = m_box->mods + QStringLiteral("/Mod");
-        options.replaceSilently = true;
+        options.replaceSilently = silently;
         return installFromArchive(path, options, answers.prompts(), result, error, faults.hooks());
     }
 
     InstallSandbox *m_box = nullptr;
 };
 
+namespace {
+// tree as read again after its folder moved from one place to another: links show the new place.
+Tree moved(Tree tree, const QString &from, const QString &to)
+{
+    for (QByteArray &value : tree) {
+        if (value.startsWith("-> "))
+            value = QString::fromUtf8(value).replace(from, to).toUtf8();
+    }
+    return tree;
+}
+} // namespace
+
+// Whatever fails, the player keeps the old version (hidden files and links included) or is told where its
+// backup lies.
 void TestModReplacement::failedCopyRollsBack_data()
 {
+    QTest::addColumn<bool>("silently");
+    QTest::addColumn<int>("failCopyOfFile");
     QTest::addColumn<QString>("failRename");
     QTest::addColumn<QString>("failRemoval");
     QTest::addColumn<QString>("outcome");
-    QTest::newRow("old version restored") << ""
+    // A clean update copies the 4 new files; an overwrite first copies the 4 old files to its backup.
+    QTest::newRow("old version restored") << true << 3 << ""
                                           << ""
                                           << "restored";
-    QTest::newRow("backup cannot be renamed back") << ".fx3mm_backup_"
+    QTest::newRow("backup cannot be renamed back") << true << 3 << ".fx3mm_backup_"
                                                    << ""
                                                    << "backup kept";
-    QTest::newRow("partial copy cannot be removed") << ""
+    QTest::newRow("partial copy cannot be removed") << true << 3 << ""
                                                     << "/Mod"
                                                     << "backup kept";
-    QTest::newRow("no backup possible") << "/Mod"
+    QTest::newRow("no backup possible") << true << 3 << "/Mod"
                                         << ""
                                         << "untouched";
+    QTest::newRow("overwrite: old version restored") << false << 7 << ""
+                                                     << ""
+                                                     << "restored";
+    QTest::newRow("overwrite: partial copy cannot be removed") << false << 7 << ""
+                                                               << "/Mod"
+                                                               << "backup kept";
+    QTest::newRow("overwrite: backup copy fails") << false << 2 << ""
+                                                  << ""
+                                                  << "untouched";
 }
 
 void TestModReplacement::failedCopyRollsBack()
 {
+    QFETCH(bool, silently);
+    QFETCH(int, failCopyOfFile);
     QFETCH(QString, failRename);
     QFETCH(QString, failRemoval);
     QFETCH(QString, outcome);
     const QString target = m_box->mods + QStringLiteral("/Mod");
+    const Tree before = installOldVersion();
 
     Faults faults;
-    // Two files are in place when the third stays locked.
-    faults.failCopyOfFile = 3;
+    // Two new files are in place when the third stays locked.
+    faults.failCopyOfFile = failCopyOfFile;
     faults.failRenameOf = failRename;
     faults.failRemovalOf = failRemoval;
     InstallResult result;
     QString error;
-    QVERIFY(!replaceMod(faults, &result, &error));
+    QVERIFY(!replaceMod(faults, silently, &result, &error));
     QVERIFY(!result.copied);
 
     const QStringList backups = backupFolders(m_box->mods);
+    const QString copyError =
+        QStringLiteral("Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\n") +
+        systemReports() + injected;
+    const QString failedFile =
+        faults.copiedFiles.isEmpty() ? QString() : QDir::toNativeSeparators(faults.copiedFiles.last());
     if (outcome == QLatin1String("untouched")) {
         QCOMPARE(error,
-                 QStringLiteral("Der vorhandene Mod-Ordner konnte für das saubere Update nicht gesichert "
-                                "werden:\n%1\n\n%2\n\nDie bestehende Installation wurde nicht verändert.")
-                     .arg(QDir::toNativeSeparators(target), injected));
-        QVERIFY(faults.copiedFiles.isEmpty());
-        QCOMPARE(treeOf(target), oldVersion);
+                 (silently ? QStringLiteral("Der vorhandene Mod-Ordner konnte für das saubere Update "
+                                            "nicht gesichert werden:\n%1\n\n%2\n\nDie bestehende "
+                                            "Installation wurde nicht verändert.")
+                           : QStringLiteral("Der vorhandene Mod-Ordner konnte vor dem Überschreiben "
+                                            "nicht gesichert werden:\n%1\n\n%2\n\nDie bestehende "
+                                            "Installation wurde nicht verändert."))
+                     .arg(QDir::toNativeSeparators(target), silently ? injected : copyError.arg(failedFile)));
+        QCOMPARE(faults.copiedFiles.size(), silently ? 0 : 2);
+        QCOMPARE(treeOf(target), before);
         QVERIFY(backups.isEmpty());
         return;
     }
 
-    QCOMPARE(faults.copiedFiles.size(), 3);
-    const QString copyError =
-        QStringLiteral("Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\n"
-                       "Windows meldet: %2")
-            .arg(QDir::toNativeSeparators(faults.copiedFiles.last()), injected);
+    QCOMPARE(faults.copiedFiles.size(), failCopyOfFile);
     if (outcome == QLatin1String("restored")) {
-        QCOMPARE(error, copyError + QStringLiteral("\n\nDie vorherige Mod-Version wurde wiederhergestellt."));
-        QCOMPARE(treeOf(target), oldVersion);
+        QCOMPARE(error, copyError.arg(failedFile) +
+                            QStringLiteral("\n\nDie vorherige Mod-Version wurde wiederhergestellt."));
+        QCOMPARE(treeOf(target), before);
         QVERIFY(backups.isEmpty());
         QCOMPARE(faults.pauses, (QList<int>{180, 360}));
         return;
@@ -111,18 +157,27 @@ void TestModReplacement::failedCopyRollsBack()
                 .hasMatch());
     const QString backup = m_box->mods + QLatin1Char('/') + backups.first();
     QCOMPARE(error,
-             copyError + QStringLiteral("\n\nACHTUNG: Die vorherige Mod-Version konnte nicht automatisch "
-                                        "wiederhergestellt werden. Sicherung: %1\n%2")
-                             .arg(QDir::toNativeSeparators(backup),
-                                  failRename.isEmpty()
-                                      ? QStringLiteral("Ordner konnte nicht umbenannt werden.")
-                                      : injected));
-    QCOMPARE(treeOf(backup), oldVersion);
+             copyError.arg(failedFile) +
+                 QStringLiteral("\n\nACHTUNG: Die vorherige Mod-Version konnte nicht automatisch "
+                                "wiederhergestellt werden. Sicherung: %1\n%2")
+                     .arg(QDir::toNativeSeparators(backup),
+                          failRename.isEmpty() ? QStringLiteral("Ordner konnte nicht umbenannt werden.")
+                                               : injected));
+    QCOMPARE(treeOf(backup), moved(before, target, backup));
+}
+
+void TestModReplacement::backupRemovalFailsPartWay_data()
+{
+    QTest::addColumn<bool>("silently");
+    QTest::newRow("clean update") << true;
+    QTest::newRow("overwrite") << false;
 }
 
 void TestModReplacement::backupRemovalFailsPartWay()
 {
+    QFETCH(bool, silently);
     const QString target = m_box->mods + QStringLiteral("/Mod");
+    const Tree before = installOldVersion();
 
     Faults faults;
     faults.failRemovalOf = QStringLiteral(".fx3mm_backup_");
@@ -132,10 +187,11 @@ void TestModReplacement::backupRemovalFailsPartWay()
     };
     InstallResult result;
     QString error;
-    QVERIFY(replaceMod(faults, &result, &error));
+    QVERIFY(replaceMod(faults, silently, &result, &error));
     QVERIFY(result.copied);
     QCOMPARE(result.installedPath, target);
-    QCOMPARE(treeOf(target), newVersion);
+    // An overwrite keeps the files the new version does not bring.
+    QCOMPARE(treeOf(target), silently ? newVersion : merged(before, newVersion));
 
     const QStringList backups = backupFolders(m_box->mods);
     QCOMPARE(backups.size(), 1);
@@ -147,7 +203,7 @@ void TestModReplacement::backupRemovalFailsPartWay()
                  "damit die Mod nicht doppelt geladen wird:\n%1\n\n%2")
                  .arg(QDir::toNativeSeparators(backup), injected));
     QCOMPARE(error, result.warning);
-    Tree leftover = oldVersion;
+    Tree leftover = moved(before, target, backup);
     leftover.remove(QStringLiteral("mod.lua"));
     QCOMPARE(treeOf(backup), leftover);
     QCOMPARE(faults.pauses, (QList<int>{180, 360, 540, 720}));
