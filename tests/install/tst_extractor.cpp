@@ -39,6 +39,8 @@ private slots:
     void realArchives();
     void realFailures_data();
     void realFailures();
+    void unpackedSizeLimit_data();
+    void unpackedSizeLimit();
     void judgement_data();
     void judgement();
     void errorText_data();
@@ -249,6 +251,53 @@ void TestExtractor::realFailures()
     QCOMPARE(extractArchive(archive, tolerant, true, &error, limits), kind == QLatin1String("crc"));
     if (kind == QLatin1String("crc"))
         QCOMPARE(readTestFile(tolerant + QStringLiteral("/readme.txt")), QByteArray("jello world"));
+}
+
+void TestExtractor::unpackedSizeLimit_data()
+{
+    QTest::addColumn<bool>("listing");
+    QTest::addColumn<qint64>("freeSpace");
+    QTest::addColumn<QString>("error"); // empty: extracted
+    const qint64 mib = 1024 * 1024;
+    // 8 MiB of zeros pack into a few kilobytes; with the margin (a tenth plus 64 MiB) they need 72.8 MiB.
+    QTest::newRow("too little room")
+        << true << 72 * mib
+        << QStringLiteral(
+               "Das Archiv ist entpackt 8.0 MiB groß, auf dem Laufwerk des temporären Ordners (%1) "
+               "sind aber nur 72.0 MiB frei. Zum Entpacken wird etwas mehr Platz gebraucht, als die "
+               "Dateien selbst belegen.\n\nBitte schaffe dort Platz und versuche es erneut.");
+    QTest::newRow("room with the margin") << true << 73 * mib << QString();
+    QTest::newRow("free space unknown") << true << qint64(-1) << QString();
+    QTest::newRow("no listing: nothing guessed") << false << qint64(0) << QString();
+}
+
+void TestExtractor::unpackedSizeLimit()
+{
+    QFETCH(bool, listing);
+    QFETCH(qint64, freeSpace);
+    QFETCH(QString, error);
+    TestEnvironment env;
+    const QString source = env.makeDir(QStringLiteral("source"));
+    writeTestFile(source + QStringLiteral("/Mod/zeros.bin"), QByteArray(8 * 1024 * 1024, '\0'));
+    const QString archive = env.root() + QStringLiteral("/big.7z");
+    QVERIFY(packFolder(source, archive));
+    QVERIFY(QFileInfo(archive).size() < 100000);
+    setConfiguredExtractor(
+        listing ? realSevenZip()
+                : writeTool(env.makeDir(QStringLiteral("tools")), QStringLiteral("7zz"),
+                            "[ \"$1\" = x ] || exit 2\nexec '" + realSevenZip().toUtf8() + "' \"$@\"\n"));
+    ExtractionLimits limits;
+    QStringList asked;
+    limits.freeSpace = [&](const QString &folder) {
+        asked.append(folder);
+        return freeSpace;
+    };
+    const QString out = env.makeDir(QStringLiteral("out"));
+    QString actual;
+    QCOMPARE(extractArchive(archive, out, false, &actual, limits), error.isEmpty());
+    QCOMPARE(actual, error.isEmpty() ? QString() : error.arg(QDir::toNativeSeparators(out)));
+    QCOMPARE(QFileInfo::exists(out + QStringLiteral("/Mod/zeros.bin")), error.isEmpty());
+    QCOMPARE(asked, listing ? QStringList{out} : QStringList());
 }
 
 void TestExtractor::judgement_data()
