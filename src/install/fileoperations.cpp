@@ -1,5 +1,6 @@
 #include "install/fileoperations.h"
 
+#include "platform/rawnames.h"
 #include "platform/symlinks.h"
 
 #include <QCoreApplication>
@@ -309,6 +310,13 @@ bool copyDirectoryExactly(const QString &source, const QString &target, QString 
     if (existsOrIsLink(QFileInfo(targetRoot)) || !QDir().mkdir(targetRoot))
         return fail(error, tr("Zielordner konnte nicht erstellt werden: %1").arg(native(targetRoot)));
 
+    // Qt does not even list an entry whose name it cannot read.
+    const QList<QByteArray> unnamed = undecodableEntries(sourceRoot);
+    if (!unnamed.isEmpty()) {
+        return fail(error,
+                    tr("Eintrag konnte nicht gesichert werden: %1")
+                        .arg(native(sourceRoot + QLatin1Char('/') + QString::fromUtf8(unnamed.first()))));
+    }
     const QDir sourceDir(sourceRoot);
     QString failure;
     walkTree(sourceRoot, everyEntry, [&](const QFileInfo &info) {
