@@ -69,6 +69,7 @@ QString leftCharacters(const QString &text, int limit)
         --limit;
     return text.left(limit);
 }
+
 bool containsAny(const QString &lowerText, std::initializer_list<const char *> markers)
 {
     for (const char *marker : markers) {
@@ -178,7 +179,7 @@ bool checkEntryNames(const QString &archivePath, const QString &destination, QSt
                     "wurde nichts installiert.\n\nBetroffener Eintrag: %1")
                      .arg(native(QString::fromUtf8(unnamed.first())));
     }
-    // Renamed, the unusable entries can be removed with the rest of the folder.
+    // Under names Qt can use, the entries are removed with the rest of the folder.
     int number = 0;
     for (const QByteArray &entry : std::as_const(unnamed)) {
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -187,6 +188,28 @@ bool checkEntryNames(const QString &archivePath, const QString &destination, QSt
         }
     }
     return false;
+}
+
+// The sum of the "Size = " lines of the entries in 7-Zip's technical listing ("l -slt"); -1 when the output
+// lists no entries.
+qint64 unpackedSizeFromListing(const QString &output)
+{
+    // The entries follow a line of ten dashes; the blocks before it describe the archive itself (and, for
+    // volumes, the joined whole, whose "Size = " is the packed size).
+    bool inEntries = false;
+    qint64 total = 0;
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    for (const QString &rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line == QLatin1String("----------")) {
+            inEntries = true;
+        } else if (inEntries && line.startsWith(QLatin1String("Size = "))) {
+            const qint64 size = qMax<qint64>(0, line.mid(7).toLongLong());
+            total = size > std::numeric_limits<qint64>::max() - total ? std::numeric_limits<qint64>::max()
+                                                                      : total + size;
+        }
+    }
+    return inEntries ? total : -1;
 }
 
 // Asks 7-Zip, before it writes anything, whether the unpacked content fits on the destination's volume: a
@@ -414,26 +437,6 @@ QString extractionErrorText(const QString &program, const ExternalToolRun &run, 
     if (!run.output.trimmed().isEmpty())
         text += QStringLiteral("\n\n") + leftCharacters(run.output, maxOutputInError);
     return text;
-}
-
-qint64 unpackedSizeFromListing(const QString &output)
-{
-    // The entries follow a line of ten dashes; the blocks before it describe the archive itself (and, for
-    // volumes, the joined whole, whose "Size = " is the packed size).
-    bool inEntries = false;
-    qint64 total = 0;
-    const QStringList lines = output.split(QLatin1Char('\n'));
-    for (const QString &rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line == QLatin1String("----------")) {
-            inEntries = true;
-        } else if (inEntries && line.startsWith(QLatin1String("Size = "))) {
-            const qint64 size = qMax<qint64>(0, line.mid(7).toLongLong());
-            total = size > std::numeric_limits<qint64>::max() - total ? std::numeric_limits<qint64>::max()
-                                                                      : total + size;
-        }
-    }
-    return inEntries ? total : -1;
 }
 
 bool extractArchive(const QString &archivePath, const QString &destination, bool tolerateCrcWarnings,

@@ -58,10 +58,6 @@ ExtractorCommand chooseExtractorCommand(const QString &archivePath, const QStrin
 QString extractionErrorText(const QString &program, const ExternalToolRun &run,
                             const QString &archivePath = QString());
 
-// The sum of the "Size = " lines of the entries in 7-Zip's technical listing ("l -slt"); -1 when the output
-// lists no entries.
-qint64 unpackedSizeFromListing(const QString &output);
-
 // What one extraction may use: time for each run of the tool, and room on the disk.
 struct ExtractionLimits
 {

@@ -306,10 +306,6 @@ bool copyDirectoryExactly(const QString &source, const QString &target, QString 
         return fail(error, tr("Quellordner existiert nicht: %1").arg(source));
     const QString sourceRoot = QDir::cleanPath(sourceInfo.absoluteFilePath());
     const QString targetRoot = QDir::cleanPath(QFileInfo(target).absoluteFilePath());
-    // A folder that exists already would mix its content into the copy.
-    if (existsOrIsLink(QFileInfo(targetRoot)) || !QDir().mkdir(targetRoot))
-        return fail(error, tr("Zielordner konnte nicht erstellt werden: %1").arg(native(targetRoot)));
-
     // Qt does not even list an entry whose name it cannot read.
     const QList<QByteArray> unnamed = undecodableEntries(sourceRoot);
     if (!unnamed.isEmpty()) {
@@ -317,6 +313,9 @@ bool copyDirectoryExactly(const QString &source, const QString &target, QString 
                     tr("Eintrag konnte nicht gesichert werden: %1")
                         .arg(native(sourceRoot + QLatin1Char('/') + QString::fromUtf8(unnamed.first()))));
     }
+    // A folder that exists already would mix its content into the copy.
+    if (existsOrIsLink(QFileInfo(targetRoot)) || !QDir().mkdir(targetRoot))
+        return fail(error, tr("Zielordner konnte nicht erstellt werden: %1").arg(native(targetRoot)));
     const QDir sourceDir(sourceRoot);
     QString failure;
     walkTree(sourceRoot, everyEntry, [&](const QFileInfo &info) {
@@ -334,8 +333,7 @@ bool copyDirectoryExactly(const QString &source, const QString &target, QString 
             failure = tr("Ordner konnte nicht erstellt werden: %1").arg(native(destination));
             return false;
         }
-        // Pipes, devices and entries whose name cannot be read cannot be copied; a backup without them would
-        // lose them when it is put back.
+        // Pipes and devices cannot be copied; a backup without them would lose them when it is put back.
         if (!info.isFile()) {
             failure = tr("Eintrag konnte nicht gesichert werden: %1").arg(native(info.filePath()));
             return false;
