@@ -42,6 +42,7 @@ void TestArchiveVolumes::parse_data()
     QTest::newRow("empty") << "" << 0 << false << "";
     QTest::newRow("folders ignored") << "downloads/set.part1.rar/mod.7z.003" << 3 << false
                                      << "numbered|mod.7z";
+    QTest::newRow("file-system root") << "/mod.7z.001" << 1 << true << "numbered|mod.7z";
     QTest::newRow("folder named like a volume") << "mod.r00/readme.txt" << 0 << false << "";
     QTest::newRow("backslash folders") << "C:\\Temp\\x.rar\\Mod.part1.rar" << 1 << true << "rar-part|mod";
 }

@@ -207,6 +207,8 @@ void TestExtractor::realFailures_data()
                 "statt der Mod-Datei)."};
     QTest::newRow("name too long for the system")
         << QStringList{"long", "Ein Name im Archiv ist für dieses System zu lang."};
+    // A single archive that ends too early is damaged, not a set with a part missing.
+    QTest::newRow("download cut off") << QStringList{"cut"};
     // Some published ZIPs carry wrong CRCs; only a confirmed download may pass with them.
     QTest::newRow("wrong CRC") << QStringList{"crc"};
 }
@@ -220,13 +222,16 @@ void TestExtractor::realFailures()
     setConfiguredExtractor(realSevenZip());
     const QString source = env.makeDir("source");
     writeTree(source, modTree);
-    QString archive = env.makeDir("archives") + (kind == "-t7z" || kind == "volume" ? "/mod.7z" : "/mod.zip");
+    QString archive = env.makeDir("archives") +
+                      (kind == "-t7z" || kind == "volume" || kind == "cut" ? "/mod.7z" : "/mod.zip");
     if (kind.startsWith('-')) {
         QVERIFY(packFolder(source, archive, {kind, "-pSecret"}));
     } else if (kind == "volume") {
         QVERIFY(packFolder(source, archive, {"-v100k"}));
         QVERIFY(QFile::remove(archive + ".003"));
         archive += ".001";
+    } else if (kind == "cut") {
+        QVERIFY(packFolder(source, archive) && QFile::resize(archive, QFileInfo(archive).size() / 2));
     } else if (kind == "html") {
         writeTestFile(archive, "<!DOCTYPE html><html><body>Not found</body></html>");
     } else {

@@ -215,6 +215,13 @@ void TestFileOperations::renameWithinParentOnly()
     QCOMPARE(readTestFile(env.root() + "/mods/Existing/keep.txt"), QByteArray("keep"));
     // Refusals are decided before any attempt: there is nothing to wait for.
     QVERIFY(script.pauses.isEmpty());
+    // A mod folder that is a link is renamed as a link; what it points at keeps its write protection.
+    const QString outside = env.makeDir("outside");
+    QFile::setPermissions(outside, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QVERIFY(QFile::link(outside, env.root() + "/mods/Linked"));
+    QVERIFY(
+        renameDirectory(env.root() + "/mods/Linked", env.root() + "/mods/.linked", &error, script.hooks()));
+    QVERIFY(!(QFile::permissions(outside) & QFileDevice::WriteOwner));
     QVERIFY(renameDirectory(from, env.root() + "/mods/./x/../.backup", &error, script.hooks()));
     QVERIFY(readTestFile(env.root() + "/mods/.backup/mod.lua") == "lua" && !QFileInfo::exists(from));
 }

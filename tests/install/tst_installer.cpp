@@ -32,7 +32,8 @@ private slots:
     void zipEntryNames();
     void archivesThatInstallNothing_data();
     void archivesThatInstallNothing();
-    void replaceTargetWithoutParent();
+    void baseFolder_data();
+    void baseFolder();
     void englishTexts();
 
 private:
@@ -150,9 +151,6 @@ void TestInstaller::archivesThatInstallNothing_data()
         "installiert.\n\nBetroffener Eintrag: ";
     const QStringList none;
     QTest::newRow("corrupt 7z") << QByteArray() << Tree() << none << "Die Datei ist kein Archiv";
-    QTest::newRow("link leading out of the archive (7-Zip refuses it)")
-        << QByteArray() << modLua << QStringList{"Mod/res", "../../../secret.txt"}
-        << "Archiv konnte nicht entpackt werden.";
     QTest::newRow("absolute link (7-Zip re-roots it into nothing)")
         << QByteArray() << modLua << QStringList{"Mod/res", "$ROOT/secret.txt"} << unsafe + "Mod/res";
     QTest::newRow("only an empty folder") << QByteArray() << Tree{{"Mod/", ""}} << none << noFiles;
@@ -224,20 +222,47 @@ void TestInstaller::archivesThatInstallNothing()
     QCOMPARE(answers.reports, 0);
 }
 
-void TestInstaller::replaceTargetWithoutParent()
+// Where a mod goes: into the stored mods folder, else into one the player chooses, which is then stored. An
+// update goes beside the folder it replaces, whatever is stored, and nobody is asked.
+void TestInstaller::baseFolder_data()
 {
-    const QString path = m_box->archive("Mod.zip", {{"Mod/mod.lua", "lua"}});
+    // The stored mods folder, the player's choice and the folder to replace, below the test's root ("":
+    // none), then where the mod lands or the error ("%1": the test's root).
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("stored folder") << QStringList{"mods", "", "", "mods/Mod"};
+    QTest::newRow("stored folder gone: asked") << QStringList{"gone", "picked", "", "picked/Mod"};
+    QTest::newRow("nothing chosen") << QStringList{"", "", "", "Kein Zielordner ausgewählt."};
+    QTest::newRow("update of a folder that is gone")
+        << QStringList{"mods", "picked", "unplugged/mods/Mod",
+                       "Der Ordner der zu ersetzenden Mod existiert nicht mehr:\n%1/unplugged/mods"};
+}
+
+void TestInstaller::baseFolder()
+{
+    QFETCH(QStringList, row);
+    const QString root = m_box->env.root();
+    const auto at = [&root](const QString &relative) {
+        return relative.isEmpty() ? relative : root + '/' + relative;
+    };
+    m_box->env.makeDir("picked");
+    QSettings().setValue("paths/usermods", at(row[0]));
     PlayerAnswers answers;
-    answers.chosenFolder = m_box->env.makeDir("other");
+    answers.chosenFolder = at(row[1]);
     InstallOptions options;
-    options.replaceTarget = m_box->env.root() + "/unplugged/mods/Mod";
+    options.replaceTarget = at(row[2]);
     options.replaceSilently = true;
+    InstallResult result;
     QString error;
-    QVERIFY(!installFromArchive(path, options, answers.prompts(), nullptr, &error));
-    QCOMPARE(error, "Der Ordner der zu ersetzenden Mod existiert nicht mehr:\n" +
-                        QDir::toNativeSeparators(m_box->env.root() + "/unplugged/mods"));
-    QVERIFY(answers.questions.isEmpty() && QSettings().value("paths/usermods").toString() == m_box->mods);
-    QVERIFY(!QFileInfo::exists(m_box->env.root() + "/unplugged"));
+    const bool ok = installFromArchive(m_box->archive("Mod.zip", {{"Mod/mod.lua", "lua"}}), options,
+                                       answers.prompts(), &result, &error);
+    const bool asked = row[0] != "mods";
+    QCOMPARE(answers.questions,
+             asked ? QStringList{"Zielordner für Mods auswählen @ " + at(row[0])} : QStringList());
+    QCOMPARE(error, ok ? QString() : QDir::toNativeSeparators(QString(row[3]).replace("%1", root)));
+    QCOMPARE(treeOf(root + "/mods").size() + treeOf(root + "/picked").size(), ok ? 1 : 0);
+    QVERIFY(!ok || treeOf(at(row[3])).contains("mod.lua"));
+    QCOMPARE(QSettings().value("paths/usermods").toString(), asked && ok ? at(row[1]) : at(row[0]));
+    QVERIFY(!QFileInfo::exists(root + "/unplugged"));
 }
 
 // The cancel must still be recognised as one when its text is shown in English.

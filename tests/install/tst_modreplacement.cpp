@@ -55,7 +55,7 @@ void TestModReplacement::replacementUnderFaults_data()
     QTest::newRow("old version restored") << "restored" << true << 3 << "";
     QTest::newRow("backup cannot be renamed back") << "backup kept" << true << 3 << "rename .fx3mm_backup_";
     QTest::newRow("partial copy cannot be removed") << "backup kept" << true << 3 << "remove /Mod";
-    QTest::newRow("no backup possible") << "untouched" << true << 3 << "rename /Mod";
+    QTest::newRow("no backup possible") << "untouched" << true << 0 << "rename /Mod";
     QTest::newRow("backup cannot be removed") << "warning" << true << 0 << "remove .fx3mm_backup_";
     QTest::newRow("overwrite: old version restored") << "restored" << false << 7 << "";
     QTest::newRow("overwrite: partial copy cannot be removed")
@@ -63,6 +63,10 @@ void TestModReplacement::replacementUnderFaults_data()
     QTest::newRow("overwrite: backup copy fails") << "untouched" << false << 2 << "";
     QTest::newRow("overwrite: backup cannot be removed")
         << "warning" << false << 0 << "remove .fx3mm_backup_";
+    // The question before an overwrite: Yes, No, and No where the caller keeps the existing folder.
+    QTest::newRow("overwrite") << "overwritten" << false << 0 << "";
+    QTest::newRow("overwrite declined") << "declined" << false << 0 << "";
+    QTest::newRow("overwrite declined, existing folder kept") << "kept" << false << 0 << "";
 }
 
 void TestModReplacement::replacementUnderFaults()
@@ -86,18 +90,32 @@ void TestModReplacement::replacementUnderFaults()
         QFile::remove(folder + "/mod.lua");
     };
     PlayerAnswers answers;
-    answers.overwrite = true;
+    answers.overwrite = outcome != "declined" && outcome != "kept";
     InstallOptions options;
     options.replaceTarget = target;
     options.replaceSilently = silently;
+    options.declineKeepsExisting = outcome == "kept";
     InstallResult result;
     QString error;
-    QCOMPARE(installFromArchive(path, options, answers.prompts(), &result, &error, faults.hooks()),
-             outcome == "warning");
-    QCOMPARE(result.copied, outcome == "warning");
+    const bool ok = installFromArchive(path, options, answers.prompts(), &result, &error, faults.hooks());
+    QCOMPARE(ok, outcome == "warning" || outcome == "overwritten" || outcome == "kept");
+    QCOMPARE(result.copied, outcome == "warning" || outcome == "overwritten");
+    QCOMPARE(result.installedPath, ok ? target : QString());
+    QCOMPARE(answers.questions,
+             silently ? QStringList()
+                      : QStringList{"Mod bereits vorhanden: Der Mod 'Mod' ist bereits "
+                                    "vorhanden.\n\nVorhandene Dateien aktualisieren/überschreiben?"});
+    // The copy stops at the first file that stays locked.
+    if (!result.copied)
+        QCOMPARE(faults.copiedFiles.size(), failCopyOfFile);
 
     const QStringList backups = QDir(m_box->mods).entryList({".fx3mm_backup_*"}, QDir::Dirs | QDir::Hidden);
     QCOMPARE(backups.size(), outcome == "warning" || outcome == "backup kept" ? 1 : 0);
+    if (outcome == "overwritten" || outcome == "declined" || outcome == "kept") {
+        QCOMPARE(treeOf(target), outcome == "overwritten" ? merged(before, newVersion) : before);
+        QCOMPARE(error, outcome == "declined" ? "Installation abgebrochen." : "");
+        return;
+    }
     const QString backup = m_box->mods + '/' + backups.value(0);
     QVERIFY(backups.isEmpty() ||
             QRegularExpression("^\\.fx3mm_backup_Mod_\\d{13}$").match(backups[0]).hasMatch());
@@ -124,7 +142,6 @@ void TestModReplacement::replacementUnderFaults()
                                   : "Der vorhandene Mod-Ordner konnte vor dem Überschreiben nicht gesichert "
                                     "werden:\n%1\n\n%2\n\nDie bestehende Installation wurde nicht verändert.")
                      .arg(QDir::toNativeSeparators(target), silently ? injected : copyError));
-        QCOMPARE(faults.copiedFiles.size(), silently ? 0 : 2);
         QCOMPARE(treeOf(target), before);
     } else if (outcome == "restored") {
         QCOMPARE(error, copyError + "\n\nDie vorherige Mod-Version wurde wiederhergestellt.");
