@@ -1,5 +1,8 @@
 #include "install/fileoperations.h"
 
+#include "platform/rawnames.h"
+#include "platform/symlinks.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -150,6 +153,53 @@ QString errorOrUnknown(const QString &error)
     return error.isEmpty() ? tr("Unbekannter Dateifehler") : error;
 }
 
+// The system's own words about a file that stayed locked are passed on; the name of the system is only said
+// where it is known.
+QString replaceFailedText(const QString &file, const QString &systemError)
+{
+#ifdef Q_OS_WIN
+    const QString text =
+        tr("Datei konnte nach mehreren Versuchen nicht ersetzt werden:\n%1\n\nWindows meldet: "
+           "%2\n\nBitte prüfe Schreibrechte bzw. Schreibschutz und ob Virenscanner, "
+           "Synchronisationssoftware oder ein anderer Prozess auf die Datei zugreift.");
+#else
+    const QString text = tr("Datei konnte nach mehreren Versuchen nicht ersetzt werden:\n%1\n\nDas System "
+                            "meldet: %2\n\nBitte prüfe Schreibrechte bzw. Schreibschutz und ob Virenscanner, "
+                            "Synchronisationssoftware oder ein anderer Prozess auf die Datei zugreift.");
+#endif
+    return text.arg(native(file), errorOrUnknown(systemError));
+}
+
+QString copyFailedText(const QString &file, const QString &systemError)
+{
+#ifdef Q_OS_WIN
+    const QString text =
+        tr("Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\nWindows meldet: %2");
+#else
+    const QString text =
+        tr("Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\nDas System meldet: %2");
+#endif
+    return text.arg(native(file), errorOrUnknown(systemError));
+}
+
+// Copies one file to a place that is free, with the retries of a copy; the error is the last attempt's.
+bool copyFileWithRetries(const QString &from, const QString &to, const FileOperationHooks &hooks,
+                         QString *lastError)
+{
+    for (int attempt = 1; attempt <= copyAttempts; ++attempt) {
+        *lastError = injectedFailure(hooks, FileOperation::CopyFile, to);
+        if (lastError->isEmpty()) {
+            QFile file(from);
+            if (file.copy(to))
+                return true;
+            *lastError = file.errorString();
+        }
+        if (attempt < copyAttempts)
+            pauseAfter(hooks, attempt);
+    }
+    return false;
+}
+
 bool fail(QString *error, const QString &text)
 {
     if (error)
@@ -230,29 +280,15 @@ bool copyDirectoryWithRetries(const QString &source, const QString &target, QStr
         if (existsOrIsLink(QFileInfo(destination))) {
             QString removeError;
             if (!removeFileWithRetries(destination, &removeError, hooks)) {
-                failure =
-                    tr("Datei konnte nach mehreren Versuchen nicht ersetzt werden:\n%1\n\nWindows meldet: "
-                       "%2\n\nBitte prüfe Schreibrechte bzw. Schreibschutz und ob Virenscanner, "
-                       "Synchronisationssoftware oder ein anderer Prozess auf die Datei zugreift.")
-                        .arg(native(destination), errorOrUnknown(removeError));
+                failure = replaceFailedText(destination, removeError);
                 return false;
             }
         }
 
         QString lastError;
-        for (int attempt = 1; attempt <= copyAttempts; ++attempt) {
-            lastError = injectedFailure(hooks, FileOperation::CopyFile, destination);
-            if (lastError.isEmpty()) {
-                QFile file(readFrom);
-                if (file.copy(destination))
-                    return true;
-                lastError = file.errorString();
-            }
-            if (attempt < copyAttempts)
-                pauseAfter(hooks, attempt);
-        }
-        failure = tr("Datei konnte nach mehreren Versuchen nicht kopiert werden:\n%1\n\nWindows meldet: %2")
-                      .arg(native(destination), errorOrUnknown(lastError));
+        if (copyFileWithRetries(readFrom, destination, hooks, &lastError))
+            return true;
+        failure = copyFailedText(destination, lastError);
         return false;
     });
     if (!failure.isEmpty())
@@ -260,6 +296,69 @@ bool copyDirectoryWithRetries(const QString &source, const QString &target, QStr
     if (error)
         error->clear();
     return true;
+}
+
+bool copyDirectoryExactly(const QString &source, const QString &target, QString *error,
+                          const FileOperationHooks &hooks)
+{
+    const QFileInfo sourceInfo(source);
+    if (!sourceInfo.isDir())
+        return fail(error, tr("Quellordner existiert nicht: %1").arg(source));
+    const QString sourceRoot = QDir::cleanPath(sourceInfo.absoluteFilePath());
+    const QString targetRoot = QDir::cleanPath(QFileInfo(target).absoluteFilePath());
+    // Qt does not even list an entry whose name it cannot read.
+    const QList<QByteArray> unnamed = undecodableEntries(sourceRoot);
+    if (!unnamed.isEmpty()) {
+        return fail(error,
+                    tr("Eintrag konnte nicht gesichert werden: %1")
+                        .arg(native(sourceRoot + QLatin1Char('/') + QString::fromUtf8(unnamed.first()))));
+    }
+    // A folder that exists already would mix its content into the copy.
+    if (existsOrIsLink(QFileInfo(targetRoot)) || !QDir().mkdir(targetRoot))
+        return fail(error, tr("Zielordner konnte nicht erstellt werden: %1").arg(native(targetRoot)));
+    const QDir sourceDir(sourceRoot);
+    QString failure;
+    walkTree(sourceRoot, everyEntry, [&](const QFileInfo &info) {
+        const QString destination =
+            targetRoot + QLatin1Char('/') + sourceDir.relativeFilePath(info.filePath());
+        if (isLinkEntry(info)) {
+            if (copySymbolicLink(info.filePath(), destination))
+                return true;
+            failure = tr("Eintrag konnte nicht gesichert werden: %1").arg(native(info.filePath()));
+            return false;
+        }
+        if (info.isDir()) {
+            if (QDir().mkdir(destination))
+                return true;
+            failure = tr("Ordner konnte nicht erstellt werden: %1").arg(native(destination));
+            return false;
+        }
+        // Pipes and devices cannot be copied; a backup without them would lose them when it is put back.
+        if (!info.isFile()) {
+            failure = tr("Eintrag konnte nicht gesichert werden: %1").arg(native(info.filePath()));
+            return false;
+        }
+        QString lastError;
+        if (copyFileWithRetries(info.filePath(), destination, hooks, &lastError))
+            return true;
+        failure = copyFailedText(destination, lastError);
+        return false;
+    });
+    if (!failure.isEmpty())
+        return fail(error, failure);
+    if (error)
+        error->clear();
+    return true;
+}
+
+bool containsCopiedFile(const QString &folder)
+{
+    bool found = false;
+    walkTree(folder, QDir::AllEntries, [&found](const QFileInfo &info) {
+        found = info.isFile();
+        return !found;
+    });
+    return found;
 }
 
 bool removeFileWithRetries(const QString &path, QString *error, const FileOperationHooks &hooks)

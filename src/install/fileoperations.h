@@ -41,6 +41,17 @@ struct FileOperationHooks
 bool copyDirectoryWithRetries(const QString &source, const QString &target, QString *error = nullptr,
                               const FileOperationHooks &hooks = {});
 
+// Copies source with everything below it into the new folder target: hidden and system entries included,
+// links as links (never followed), so the copy can later take the place of source as it was. Fails when
+// target exists or an entry is neither file, folder nor link (a pipe, a device, a name that cannot be read).
+// Files are retried like those of copyDirectoryWithRetries.
+bool copyDirectoryExactly(const QString &source, const QString &target, QString *error = nullptr,
+                          const FileOperationHooks &hooks = {});
+
+// True when copyDirectoryWithRetries would copy at least one file out of folder: a file that is not hidden,
+// outside hidden folders.
+bool containsCopiedFile(const QString &folder);
+
 // Removes one file (or one link); a missing file counts as removed. The error is that of the last attempt.
 bool removeFileWithRetries(const QString &path, QString *error = nullptr,
                            const FileOperationHooks &hooks = {});

@@ -213,6 +213,17 @@ bool installFromArchive(const QString &archivePath, const InstallOptions &option
         return failWith(unsafeArchiveText(leaving));
 
     const ArchiveModRoot root = findArchiveModRoot(extractionFolder, archive);
+    // Only the mod root is copied. A link from there to elsewhere in the archive, or a root without a single
+    // file to copy, would otherwise show only once the existing folder is already renamed or changed.
+    const QString leavingRoot = firstEntryLeavingFolder(root.folder);
+    if (!leavingRoot.isEmpty()) {
+        return failWith(unsafeArchiveText(
+            QDir(extractionFolder).relativeFilePath(root.folder + QLatin1Char('/') + leavingRoot)));
+    }
+    if (!containsCopiedFile(root.folder)) {
+        return failWith(tr("Das Archiv enthält keine Mod-Dateien: Im Mod-Ordner liegen nur leere Ordner oder "
+                           "versteckte Dateien. Es wurde nichts installiert."));
+    }
 
     QString checkError;
     if (!performancePreCheck(root.folder, root.name, prompts.performance, &checkError))
@@ -240,15 +251,31 @@ bool installFromArchive(const QString &archivePath, const InstallOptions &option
         }
     }
 
+    // Either way the old version is kept whole beside the target until the new one is complete: a clean
+    // update moves it aside, an overwrite copies it (the overwrite keeps the files the new version does not
+    // bring, so it needs the old folder in place).
     QString backup;
-    if (targetExists && options.replaceSilently) {
+    if (targetExists) {
         backup = targetInfo.absolutePath() + QLatin1Char('/') +
                  backupFolderName(targetInfo.fileName(), QDateTime::currentMSecsSinceEpoch());
-        QString renameError;
-        if (!renameDirectory(target, backup, &renameError, hooks)) {
-            return failWith(tr("Der vorhandene Mod-Ordner konnte für das saubere Update nicht gesichert "
-                               "werden:\n%1\n\n%2\n\nDie bestehende Installation wurde nicht verändert.")
-                                .arg(native(target), renameError));
+        QString backupError;
+        if (options.replaceSilently) {
+            if (!renameDirectory(target, backup, &backupError, hooks)) {
+                return failWith(tr("Der vorhandene Mod-Ordner konnte für das saubere Update nicht gesichert "
+                                   "werden:\n%1\n\n%2\n\nDie bestehende Installation wurde nicht verändert.")
+                                    .arg(native(target), backupError));
+            }
+        } else {
+            // A folder of that name that was there before is not a partial copy to remove.
+            const QFileInfo backupInfo(backup);
+            const bool nameTaken = backupInfo.exists() || backupInfo.isSymbolicLink();
+            if (!copyDirectoryExactly(target, backup, &backupError, hooks)) {
+                if (!nameTaken)
+                    removeDirectoryTree(backup, nullptr, hooks);
+                return failWith(tr("Der vorhandene Mod-Ordner konnte vor dem Überschreiben nicht gesichert "
+                                   "werden:\n%1\n\n%2\n\nDie bestehende Installation wurde nicht verändert.")
+                                    .arg(native(target), backupError));
+            }
         }
     }
 

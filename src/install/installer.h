@@ -19,7 +19,8 @@ struct InstallOptions
     QString replaceTarget;
     // An existing target is replaced without asking, cleanly: it is renamed to a backup beside it, the new
     // version is copied, and the backup is removed, or put back when the copy fails. Without it an existing
-    // target needs the player's consent and is overwritten file by file.
+    // target needs the player's consent and is overwritten file by file, keeping its other files; a copy of
+    // it beside it is the backup, put back when the overwrite fails.
     bool replaceSilently = false;
     // When the player declines to overwrite, report success with the existing folder instead of the cancel.
     bool declineKeepsExisting = false;
@@ -59,9 +60,9 @@ bool isInstallCancelled(const QString &error);
 
 // Installs the mod in archivePath (any volume of a multi-part archive: the first one is looked up beside it).
 // Order: target base folder, first volume, extraction into a temporary folder, safety check of the unpacked
-// tree, mod root, performance pre-check, the overwrite question, backup, copy, removal of the backup. An
-// existing mod folder is neither renamed nor changed before the new content is completely unpacked, checked
-// and accepted.
+// tree, mod root and its check (no link out of it, at least one file to copy), performance pre-check, the
+// overwrite question, backup, copy, removal of the backup. An existing mod folder is neither renamed nor
+// changed before the new content is completely unpacked, checked and accepted.
 //
 // Returns true with result->installedPath; false with the reason in error (the cancel text when the player
 // declined). On success error holds result->warning, usually empty. File operations consult hooks.

@@ -212,7 +212,10 @@ void scanFolder(const QString &folderPath, const FolderScanRequest &request, Fol
                                              QStringLiteral("iconengines")};
 
     for (const FolderEntry &entry : listing.entries()) {
-        if (!entry.isDir)
+        // The installer's backups of a mod folder (".fx3mm_backup_<folder>_<time>", see backupFolderName)
+        // hold an old version only for the length of an installation, or until the player deletes one left
+        // behind; offering one as an installed mod would let it be updated beside the mod itself.
+        if (!entry.isDir || entry.name.startsWith(QLatin1String(".fx3mm_backup_")))
             continue;
         const QString path = listing.childPath(entry.name);
         // The texture cache is the game's, not a mod; the manager's own folder (and, when the manager sits

@@ -15,14 +15,44 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <optional>
+
 using Tree = QMap<QString, QByteArray>;
 
-inline const QString cancelText = QStringLiteral("Installation abgebrochen.");
-inline const QString injected = QStringLiteral("Die Datei wird von einem anderen Prozess verwendet.");
+inline const QString injected = "Die Datei wird von einem anderen Prozess verwendet.";
 
 inline QString realSevenZip()
 {
-    return QStandardPaths::findExecutable(QStringLiteral("7zz"));
+    return QStandardPaths::findExecutable("7zz");
+}
+
+// How the file errors of the operating system are introduced in messages.
+inline QString systemReports()
+{
+#ifdef Q_OS_WIN
+    return "Windows meldet: ";
+#else
+    return "Das System meldet: ";
+#endif
+}
+
+// A shell script standing in for a tool. It only uses shell built-ins and absolute paths, so it also runs
+// with an empty search path.
+inline QString writeTool(const QString &folder, const QString &name, const QByteArray &body)
+{
+    const QString path = folder + '/' + name;
+    writeTestFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
+// Makes a stand-in "7zz" the configured extractor. It lists nothing and, asked to extract, runs script with
+// $dest set to the destination folder: an extractor that writes whatever a test needs.
+inline void useStandInExtractor(const TestEnvironment &env, const QByteArray &script)
+{
+    QSettings().setValue("tools/7zip", writeTool(env.makeDir("tools"), "7zz",
+                                                 "[ \"$1\" = x ] || exit 7\ndest=\"${3#-o}\"\n" + script));
 }
 
 // Relative path → content of every file below folder, hidden files included; links show their target.
@@ -33,19 +63,22 @@ inline Tree treeOf(const QString &folder)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString relative = QDir(folder).relativeFilePath(path);
-        if (it.fileInfo().isSymbolicLink())
-            tree.insert(relative, "-> " + it.fileInfo().symLinkTarget().toUtf8());
-        else
-            tree.insert(relative, readTestFile(path));
+        tree.insert(QDir(folder).relativeFilePath(path), it.fileInfo().isSymbolicLink()
+                                                             ? "-> " + it.fileInfo().symLinkTarget().toUtf8()
+                                                             : readTestFile(path));
     }
     return tree;
 }
 
+// Writes every file of tree below folder; a path ending in '/' is an empty folder.
 inline void writeTree(const QString &folder, const Tree &tree)
 {
-    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
-        writeTestFile(folder + QLatin1Char('/') + it.key(), it.value());
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        if (it.key().endsWith('/'))
+            QDir().mkpath(folder + '/' + it.key());
+        else
+            writeTestFile(folder + '/' + it.key(), it.value());
+    }
 }
 
 // Packs every top-level entry of sourceFolder into archive with the real 7-Zip.
@@ -55,8 +88,7 @@ inline bool packFolder(const QString &sourceFolder, const QString &archive, cons
         QDir(sourceFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QProcess process;
     process.setWorkingDirectory(sourceFolder);
-    process.start(realSevenZip(), QStringList{QStringLiteral("a"), QStringLiteral("-y")} + options +
-                                      QStringList{archive} + entries);
+    process.start(realSevenZip(), QStringList{"a", "-y"} + options + QStringList{archive} + entries);
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }
@@ -72,18 +104,14 @@ inline QByteArray noise(int size)
     return bytes;
 }
 
-inline const Tree oldVersion = {
-    {QStringLiteral("mod.lua"), "old mod.lua"},
-    {QStringLiteral("res/models/a.mdl"), "old model"},
-    {QStringLiteral("res/old-only.txt"), "only in the old version"},
-    {QStringLiteral(".fx3modmanager.json"), "{\"version\":\"1.0\"}"},
-};
-inline const Tree newVersion = {
-    {QStringLiteral("mod.lua"), "new mod.lua"},
-    {QStringLiteral("res/models/a.mdl"), "new model"},
-    {QStringLiteral("res/models/b.mdl"), "second model"},
-    {QStringLiteral("res/textures/t.dds"), noise(4096)},
-};
+inline const Tree oldVersion = {{"mod.lua", "old mod.lua"},
+                                {"res/models/a.mdl", "old model"},
+                                {"res/old-only.txt", "only in the old version"},
+                                {".fx3modmanager.json", "{\"version\":\"1.0\"}"}};
+inline const Tree newVersion = {{"mod.lua", "new mod.lua"},
+                                {"res/models/a.mdl", "new model"},
+                                {"res/models/b.mdl", "second model"},
+                                {"res/textures/t.dds", noise(4096)}};
 
 // The answers a player gives, and what was asked.
 struct PlayerAnswers
@@ -97,18 +125,16 @@ struct PlayerAnswers
     {
         InstallPrompts prompts;
         prompts.chooseModsFolder = [this](const QString &title, const QString &start) {
-            questions.append(title + QStringLiteral(" @ ") + start);
+            questions.append(title + " @ " + start);
             return chosenFolder;
         };
         prompts.confirmOverwrite = [this](const QString &title, const QString &text) {
-            questions.append(title + QStringLiteral(": ") + text);
+            questions.append(title + ": " + text);
             return overwrite;
         };
         prompts.performance.showReport = [this](const PerformanceReport &, const QString &) {
             ++reports;
-            PerformanceReportDecision decision;
-            decision.install = true;
-            return decision;
+            return PerformanceReportDecision{true};
         };
         return prompts;
     }
@@ -125,6 +151,11 @@ struct Faults
     // Run once before the first failed removal, to leave a removal half done.
     std::function<void(const QString &path)> beforeFailedRemoval;
 
+    // Every attempt of this operation is recorded in attempts; the first failFirst of them fail.
+    std::optional<FileOperation> counted;
+    int failFirst = 0;
+    QStringList attempts;
+
     QStringList copiedFiles;
     QList<int> pauses;
 
@@ -132,30 +163,23 @@ struct Faults
     {
         FileOperationHooks hooks;
         hooks.failAttempt = [this](FileOperation operation, const QString &path) {
-            switch (operation) {
-            case FileOperation::CopyFile:
-                if (!copiedFiles.contains(path))
-                    copiedFiles.append(path);
-                if (failCopyOfFile > 0 && copiedFiles.indexOf(path) + 1 == failCopyOfFile)
-                    return injected;
-                break;
-            case FileOperation::RenameDirectory:
-                if (!failRenameOf.isEmpty() && path.contains(failRenameOf))
-                    return injected;
-                break;
-            case FileOperation::RemoveDirectory:
-                if (!failRemovalOf.isEmpty() && path.contains(failRemovalOf)) {
-                    if (beforeFailedRemoval) {
-                        beforeFailedRemoval(path);
-                        beforeFailedRemoval = nullptr;
-                    }
-                    return injected;
-                }
-                break;
-            case FileOperation::RemoveFile:
-                break;
+            if (counted) {
+                if (operation == *counted)
+                    attempts.append(QDir::cleanPath(path));
+                return operation == *counted && attempts.size() <= failFirst ? injected : QString();
             }
-            return QString();
+            if (operation == FileOperation::CopyFile && !copiedFiles.contains(path))
+                copiedFiles.append(path);
+            const auto hit = [&path](const QString &text) {
+                return !text.isEmpty() && path.contains(text);
+            };
+            const bool fails =
+                (operation == FileOperation::CopyFile && copiedFiles.indexOf(path) + 1 == failCopyOfFile) ||
+                (operation == FileOperation::RenameDirectory && hit(failRenameOf)) ||
+                (operation == FileOperation::RemoveDirectory && hit(failRemovalOf));
+            if (fails && operation == FileOperation::RemoveDirectory && beforeFailedRemoval)
+                std::exchange(beforeFailedRemoval, nullptr)(path);
+            return fails ? injected : QString();
         };
         hooks.sleep = [this](int ms) {
             pauses.append(ms);
@@ -168,12 +192,6 @@ inline Tree merged(Tree first, const Tree &second)
 {
     first.insert(second);
     return first;
-}
-
-// The sub-folders of folder whose name marks them as a backup of a clean update.
-inline QStringList backupFolders(const QString &folder)
-{
-    return QDir(folder).entryList({QStringLiteral(".fx3mm_backup_*")}, QDir::Dirs | QDir::Hidden);
 }
 
 // tree with every path put below prefix.
@@ -193,24 +211,23 @@ public:
     InstallSandbox()
     {
         // Temporary folders of the installation land here, where the tests can see what is left behind.
-        env.setEnv("TMPDIR", env.makeDir(QStringLiteral("tmp")).toLocal8Bit());
-        mods = env.makeDir(QStringLiteral("mods"));
-        QSettings().setValue(QStringLiteral("paths/usermods"), mods);
+        env.setEnv("TMPDIR", env.makeDir("tmp").toLocal8Bit());
+        mods = env.makeDir("mods");
+        QSettings().setValue("paths/usermods", mods);
     }
 
     // Whatever is left in the temporary folder.
     QStringList temporaryLeftovers() const
     {
-        return QDir(env.root() + QStringLiteral("/tmp"))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        return QDir(env.root() + "/tmp").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     // Packs content into downloads/<name> with the real 7-Zip; empty when that failed.
     QString archive(const QString &name, const Tree &content, const QStringList &options = {})
     {
-        const QString source = env.makeDir(QStringLiteral("src%1").arg(++m_archives));
+        const QString source = env.makeDir("src" + QString::number(++m_archives));
         writeTree(source, content);
-        const QString path = env.makeDir(QStringLiteral("downloads")) + QLatin1Char('/') + name;
+        const QString path = env.makeDir("downloads") + '/' + name;
         return packFolder(source, path, options) ? path : QString();
     }
 

@@ -27,6 +27,7 @@ private slots:
     void modIoFolderUsesTheClientState();
     void scanOfAllFoldersKeepsOrderAndDescribesTopLevels();
     void unreadableAndHostileFilesDoNotStopTheScan();
+    void backupFoldersOfTheInstallerAreNoMods();
 };
 
 namespace {
@@ -316,6 +317,19 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     QVERIFY(byFolder(mods, "pipe")->previewFile.isEmpty());
     QVERIFY(!readInstallMarker(env.root() + "/mods/pipe").has_value());
 #endif
+}
+
+// A backup left beside a mod (also after a failed clean-up) is neither a mod nor a copy to update.
+void LocalScanTest::backupFoldersOfTheInstallerAreNoMods()
+{
+    TestEnvironment env;
+    env.writeFile("mods/Mod/mod.lua", "name = 'Mod'");
+    env.writeFile("mods/.fx3mm_backup_Mod_1700000000123/mod.lua", "name = 'Mod'");
+    LocalModFolders folders;
+    folders.userModsPath = env.root() + "/mods";
+    const LocalScanResult result = scanLocalMods(folders);
+    QCOMPARE(folderNames(result.mods), QStringList{"Mod"});
+    QCOMPARE(folderNames(result.folderCopies), QStringList{"Mod"});
 }
 
 QTEST_GUILESS_MAIN(LocalScanTest)
