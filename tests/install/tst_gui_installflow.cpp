@@ -169,6 +169,8 @@ void MainWindowTest::leftoverBackupIsNamedAfterAnUpdate()
                  qPrintable(message));
         QVERIFY2(message.contains(QDir::toNativeSeparators(userMods + "/.fx3mm_backup_basislok_")),
                  qPrintable(message));
+        // The leftover is not offered as a mod of its own.
+        QCOMPARE(WindowProbe::column(WindowProbe::installedRows(*window), 0), QStringList{"Basislok"});
         QDir(userMods).removeRecursively();
         QDir().mkpath(userMods);
     }
