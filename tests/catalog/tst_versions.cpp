@@ -1,78 +1,8 @@
-#include "app/appinfo.h"
 #include "catalog/versions.h"
 
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-
-// The comparison written straight from its rules with regular expressions and temporary strings. The
-// program's own version scans by hand for speed; both must agree on every input.
-QList<qint64> referenceTrim(QList<qint64> parts)
-{
-    while (parts.size() > 1 && parts.last() == 0)
-        parts.removeLast();
-    return parts;
-}
-
-QList<qint64> referenceComponents(const QString &normalised)
-{
-    static const QRegularExpression leadingRun(QStringLiteral("^(\\d+(?:[._-]\\d+)*)"));
-    static const QRegularExpression separators(QStringLiteral("[._-]"));
-    const QRegularExpressionMatch m = leadingRun.match(normalised);
-    if (!m.hasMatch())
-        return {};
-    QList<qint64> parts;
-    for (const QString &piece : m.captured(1).split(separators, Qt::SkipEmptyParts))
-        parts.append(piece.toLongLong());
-    return referenceTrim(parts);
-}
-
-QList<qint64> referenceCompact(const QString &side, const QString &other, const QList<qint64> &parts)
-{
-    static const QRegularExpression separators(QStringLiteral("[._-]"));
-    static const QRegularExpression compact(QStringLiteral("^\\d{2,3}$"));
-    if (side.contains(separators) || !other.contains(separators) || !compact.match(side).hasMatch())
-        return parts;
-    const QStringList pieces = other.split(separators, Qt::SkipEmptyParts);
-    if (pieces.size() != side.size())
-        return parts;
-    for (const QString &piece : pieces) {
-        if (piece.size() != 1 || !piece.at(0).isDigit())
-            return parts;
-    }
-    QList<qint64> digits;
-    for (QChar c : side)
-        digits.append(c.digitValue());
-    return referenceTrim(digits);
-}
-
-int referenceCompare(const QString &a, const QString &b)
-{
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    const auto normalise = [](const QString &text) {
-        QString t = text.trimmed().toLower();
-        if (t.startsWith(u'v'))
-            t.remove(0, 1);
-        return t.replace(u',', u'.').remove(blanks);
-    };
-    const QString na = normalise(a);
-    const QString nb = normalise(b);
-    if (na.isEmpty() || nb.isEmpty())
-        return 0;
-    const QList<qint64> pa = referenceCompact(na, nb, referenceComponents(na));
-    const QList<qint64> pb = referenceCompact(nb, na, referenceComponents(nb));
-    if (!pa.isEmpty() && !pb.isEmpty()) {
-        for (qsizetype i = 0; i < qMax(pa.size(), pb.size()); ++i) {
-            if (pa.value(i, 0) != pb.value(i, 0))
-                return pa.value(i, 0) < pb.value(i, 0) ? -1 : 1;
-        }
-        return 0;
-    }
-    const int c = QString::compare(na, nb, Qt::CaseInsensitive);
-    return (c > 0) - (c < 0);
-}
 
 int sign(int value)
 {
@@ -88,10 +18,8 @@ class TestVersions : public QObject
 private slots:
     void compare_data();
     void compare();
-    void compareAgreesWithPlainRules();
     void archiveNameVersions_data();
     void archiveNameVersions();
-    void archiveNameVersionsAgreeWithPlainRules();
     void versionPhrases_data();
     void versionPhrases();
     void managerRelease_data();
@@ -109,25 +37,44 @@ void TestVersions::compare_data()
         const char *a, *b;
         int expected;
     } rows[] = {
+        // Numbers, separators and the spellings of one version.
         {"1.10", "1.9", 1},
         {"  V 1,2\t", "1.2", 0},
         {"1_2-3", "1.2.3", 0},
         {"1.2.0", "1.02", 0},
-        {"2.0rc1", "1.9", 1},
+        {"0.0", "0", 0},
         {"1.2.0.1", "1.2", 1},
-        {"", "3.0", 0},
+        {"1..5", "1", 0},
+        {"v", "1", 0},
+        {"vv1", "1", 1},
+        // Suffixes count only where neither side has numbers.
+        {"1.2-beta", "1.2", 0},
+        {"2.0rc1", "1.9", 1},
         {"final", "1.0", 1},
+        {"beta", "alpha", 1},
+        {"Beta", "beta", 0},
+        {"\u00c4ra", "\u00e4RA", 0},
+        {"", "3.0", 0},
+        {"\u00a01.2\u0085", "1.2", 0},
+        // Compact versions: two or three bare digits against as many single-digit pieces.
+        {"12", "1.2", 0},
         {"13", "1.2", 1},
+        {"10", "1.9", -1},
+        {"120", "1.2.0", 0},
+        {"10", "9", 1},
         {"1234", "1.2.3.4", 1},
         {"12", "1.2.3", 1},
-        {"1..5", "1", 0},
+        {"12", "1.23", 1},
+        {"10", "1.a", 1},
+        {"1a", "1.2", -1},
+        // Numbers beyond 64 bits count as 0 instead of wrapping.
         {"9223372036854775807", "9223372036854775806", 1},
         {"99999999999999999999", "0", 0},
     };
     for (const auto &row : rows)
         QTest::addRow("%s vs %s", row.a, row.b)
             << QString::fromUtf8(row.a) << QString::fromUtf8(row.b) << row.expected;
-    QTest::newRow("non-breaking space is not removed")
+    QTest::newRow("no-break space is not removed")
         << QStringLiteral("1\u00a0.2") << QStringLiteral("1\u00a0.3") << 0;
 }
 
@@ -140,30 +87,6 @@ void TestVersions::compare()
     QCOMPARE(sign(compareVersions(a, b)), expected);
     // The order must be antisymmetric, or sorting and "is outdated" checks disagree with each other.
     QCOMPARE(sign(compareVersions(b, a)), -expected);
-    QCOMPARE(sign(referenceCompare(a, b)), expected);
-}
-
-void TestVersions::compareAgreesWithPlainRules()
-{
-    // Dotted, compact and suffixed versions, so that the compact rule and the numeric runs get hit often,
-    // plus characters that must not count as blanks inside a version (no-break space, next line).
-    const QStringList tokens = {"1",      "2",      "12",    "0",  "007", "99999999999999999999",
-                                ".",      ".",      "_",     "-",  ",",   "..",
-                                " ",      "v",      "V",     "\t", "a",   "-beta",
-                                "\u00c4", "\u00a0", "\u0085"};
-    QRandomGenerator random(20240607);
-    const auto randomText = [&]() {
-        QString text;
-        for (int t = random.bounded(0, 7); t > 0; --t)
-            text += tokens.at(random.bounded(int(tokens.size())));
-        return text;
-    };
-    for (int i = 0; i < 5000; ++i) {
-        const QString a = randomText();
-        const QString b = randomText();
-        if (sign(compareVersions(a, b)) != referenceCompare(a, b))
-            QFAIL(qPrintable(QStringLiteral("'%1' against '%2'").arg(a, b)));
-    }
 }
 
 void TestVersions::archiveNameVersions_data()
@@ -175,11 +98,18 @@ void TestVersions::archiveNameVersions_data()
     QTest::newRow("at most four pieces") << "MOD-1.2.3.4.5.RAR" << QStringList{"2.3.4.5", "3.4.5", "4.5"};
     QTest::newRow("leading zeros, huge piece not wrapped")
         << "mod_01_000000000000000000000000000002.zip" << QStringList{"1.2"};
+    QTest::newRow("repeated texts once") << "m_1.1.1.zip" << QStringList{"1.1.1", "1.1"};
     QTest::newRow("rar part volume") << "mod_v1.2.part1.rar" << QStringList{"1.2"};
     QTest::newRow("numbered volume") << "Mod_1.3.7z.001" << QStringList{"1.3"};
+    QTest::newRow("two-digit number is no volume") << "Mod_1.3.7z.01" << QStringList();
+    QTest::newRow("line break at the end") << "mod_1.4.zip\n" << QStringList{"1.4"};
+    QTest::newRow("only a version") << "2.5.zip" << QStringList{"2.5"};
+    QTest::newRow("digits glued to the version") << "mod1.2.zip" << QStringList{"1.2"};
     QTest::newRow("single number") << "mod_12.zip" << QStringList();
     QTest::newRow("version not at the end") << "mod 1.2 final.zip" << QStringList();
+    QTest::newRow("separator at the end") << "mod_1.2_.zip" << QStringList();
     QTest::newRow("version only in folder") << "releases_2.0\\mod.zip" << QStringList();
+    QTest::newRow("folder only") << "releases/1.2/" << QStringList();
     QTest::newRow("other extension stays") << "mod_1.2.tar" << QStringList();
 }
 
@@ -188,41 +118,6 @@ void TestVersions::archiveNameVersions()
     QFETCH(QString, fileName);
     QFETCH(QStringList, expected);
     QCOMPARE(::archiveNameVersions(fileName), expected);
-}
-
-void TestVersions::archiveNameVersionsAgreeWithPlainRules()
-{
-    // The hand-written scan against its rules written with regular expressions, on names assembled from the
-    // pieces that matter: letter case, folders, volume suffixes and line breaks.
-    static const QRegularExpression extension(QStringLiteral("(?:\\.(?:zip|7z|rar))(?:\\.\\d{3,})?$"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression part(QStringLiteral("\\.part\\d+$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression trailing(QStringLiteral("(?:^|[^0-9])v?((?:\\d+[._-])+\\d+)$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression separators(QStringLiteral("[._-]"));
-    const QStringList tokens = {"mod", "v",    "V",     "_",  "-", ".",  "1", "23",   "0",   "007", ".zip",
-                                ".7Z", ".rar", ".PART", "\n", "/", "\\", " ", ".001", ".12", "x",   "\u00df"};
-    QRandomGenerator random(777);
-    for (int i = 0; i < 5000; ++i) {
-        QString name;
-        for (int t = random.bounded(0, 10); t > 0; --t)
-            name += tokens.at(random.bounded(int(tokens.size())));
-        QString base = name.mid(qMax(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
-        base.remove(extension).remove(part);
-        const QRegularExpressionMatch match = trailing.match(base);
-        const QStringList pieces = match.captured(1).split(separators, Qt::SkipEmptyParts);
-        QStringList expected;
-        for (qsizetype k = qMin<qsizetype>(pieces.size(), 4); match.hasMatch() && k >= 2; --k) {
-            QStringList numbers;
-            for (qsizetype j = pieces.size() - k; j < pieces.size(); ++j)
-                numbers.append(QString::number(pieces.at(j).toLongLong()));
-            if (!expected.contains(numbers.join(u'.')))
-                expected.append(numbers.join(u'.'));
-        }
-        if (::archiveNameVersions(name) != expected)
-            QFAIL(qPrintable(QStringLiteral("'%1': expected '%2'").arg(name, expected.join(u'|'))));
-    }
 }
 
 void TestVersions::versionPhrases_data()
@@ -239,12 +134,18 @@ void TestVersions::versionPhrases_data()
         {"Mind.Version v2.2.1", "2.2.1", "2.2.1"},
         {"Required version = v2.1", "2.1", "2.1"},
         {"ab Version 1.2.3.4.5", "1.2.3.4", "1.2.3.4"},
+        {"Version >= 4", "4", "4"},
         {"needs V2.0 or newer", "2.0", "2.0"},
         {"dev2.0", "", "2.0"},
         {"Version 1.2", "", "1.2"},
         {"v3.0 oder neuer, mindestens 2.0", "2.0", "2.0"},
         {"Teil 2, mindestens Version 1.5", "1.5", "1.5"},
         {"  neueste  ", "", "neueste"},
+        // The phrase words must start a word: these are names that end in a number.
+        {"Mastermind 3000", "", "3000"},
+        {"Grab Version 2", "", "2"},
+        {"Gro\u00dfmindestens 7", "", "7"},
+        {"Subversion ab 3", "", "3"},
     };
     for (const auto &row : rows)
         QTest::newRow(row.text) << QString::fromUtf8(row.text) << QString::fromUtf8(row.phrase)
