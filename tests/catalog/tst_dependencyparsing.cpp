@@ -82,9 +82,9 @@ void TestDependencyParsing::entries_data()
     QTest::addColumn<QByteArray>("entry");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("entry_id, minimum_version")
+    QTest::newRow("entry_id, minimum_version with a decimal comma")
         << QByteArray(
-               R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1.2"}]})")
+               R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1,2"}]})")
         << QStringList{"webdisk|55|Gleisbau|1.2|||"};
     QTest::newRow("mod_id, source lower-cased, version phrase")
         << QByteArray(
@@ -153,6 +153,15 @@ void TestDependencyParsing::textLines_data()
     QTest::newRow("German required, bullet") << "\u2022 Stra\u00dfenbahn-Paket ist ben\u00f6tigt!"
                                              << "||Stra\u00dfenbahn-Paket||||";
     QTest::newRow("empty tags only") << "<p> </p>" << QString();
+    // Phrase words inside a longer word belong to the name.
+    QTest::newRow("name ending in a number") << "Mastermind 3000"
+                                             << "||Mastermind 3000||||";
+    QTest::newRow("word ending in ab") << "Grab Version 2 ben\u00f6tigt"
+                                       << "||Grab Version 2||||";
+    QTest::newRow("decimal comma") << "Gleise ab Version 1,5"
+                                   << "||Gleise|1.5|||";
+    QTest::newRow("decimal comma after mind.") << "Gleise - mind. 2,10"
+                                               << "||Gleise|2.10|||";
 }
 
 void TestDependencyParsing::textLines()
@@ -177,9 +186,10 @@ void TestDependencyParsing::lineSplitting_data()
     QTest::newRow("; inside a tag does not split")
         << R"(<span style="color: red; font-weight: bold">Gleise</span>; Signale)"
         << QStringList{"Gleise", "Signale"};
-    // "mind" and "ab version" inside a longer word are part of the name, not a version phrase.
-    QTest::newRow("version words need a word start")
-        << "Mastermind 3000; Grab Version 2\n\r\n ;" << QStringList{"Mastermind 3000", "Grab Version 2"};
+    QTest::newRow("empty pieces") << "A\n\r\n ;B;" << QStringList{"A", "B"};
+    QTest::newRow("ends of paragraphs and list items")
+        << "<p>Gleise</p><p>Signale</p><ul>\n<li>Depot</li>\n<li>Br&uuml;cken</li></ul>"
+        << QStringList{"Gleise", "Signale", "Depot", "Br\u00fccken"};
 }
 
 void TestDependencyParsing::lineSplitting()
