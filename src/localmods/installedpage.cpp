@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -153,7 +154,9 @@ void MainWindow::rescanLocalMods()
     installedModIoFileIds.clear();
     localModsLoaded = false;
 
-    LocalScanResult scan = scanLocalMods(localModFolders());
+    LocalModFolders folders = localModFolders();
+    folders.language = chooseInterfaceLanguage(QLocale::system().language() == QLocale::German);
+    LocalScanResult scan = scanLocalMods(folders);
     localMods = std::move(scan.mods);
     localFolderCopies = std::move(scan.folderCopies);
     installedModIoFileIds = std::move(scan.modIoFileIds);

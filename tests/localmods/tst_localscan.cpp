@@ -21,6 +21,8 @@ class LocalScanTest : public QObject
 private slots:
     void nameVersionAndRootOfOneFolder_data();
     void nameVersionAndRootOfOneFolder();
+    void namesFromTheTranslationFile_data();
+    void namesFromTheTranslationFile();
     void previewFileIsChosenInOrder();
     void markersOfNestedAndTopLevelFolders();
     void foldersThatAreNoModsAreSkipped();
@@ -127,6 +129,92 @@ void LocalScanTest::nameVersionAndRootOfOneFolder()
     QCOMPARE(mods.first().filesVersion, version);
     QVERIFY(!mods.first().versionFromMarker);
     QCOMPARE(relative(env, findModRoot(env.root() + "/mods/m")), root);
+}
+
+void LocalScanTest::namesFromTheTranslationFile_data()
+{
+    QTest::addColumn<QByteArray>("strings");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("name");
+
+    const QByteArray both = R"(function data() return { de = { ["mod_name"] = "Mein Mod" },
+        en = { ["mod_name"] = "My Mod" } } end)";
+    QTest::newRow("German") << both << "mod_name"
+                            << "de"
+                            << "Mein Mod";
+    QTest::newRow("English") << both << "mod_name"
+                             << "en"
+                             << "My Mod";
+    QTest::newRow("English when German lacks it")
+        << QByteArray("return { de = { other = 'x', mod_name = '' }, en = { mod_name = ' My Mod ' } }")
+        << "mod_name"
+        << "de"
+        << "My Mod";
+    QTest::newRow("key when no language has it") << both << "other"
+                                                 << "de"
+                                                 << "other";
+    QTest::newRow("English text as key")
+        << QByteArray(R"(return { de = { ["Invisible Dam"] = "Unsichtbarer Damm" } })") << "Invisible Dam"
+        << "en"
+        << "Invisible Dam";
+    QTest::newRow("escapes")
+        << QByteArray(R"(return { de = { mod_name = 'Gr\195\188ne \"Welle\" \\ Nord\x21\u{2013}\z
+                      Ost\'' } })")
+        << "mod_name"
+        << "de"
+        << "Gr\u00fcne \"Welle\" \\ Nord!\u2013Ost'";
+    QTest::newRow("comments and long strings")
+        << QByteArray(
+               "-- return { de = { mod_name = 'Zeile' } }\n--[==[ return { de = { mod_name = 'Block' } "
+               "} ]==]\nfunction data() return { --[[ } ]] de = { mod_name -- ]]\n = [==[\nLang ]] "
+               "Name]==]; } } end")
+        << "mod_name"
+        << "de"
+        << "Lang ]] Name";
+    QTest::newRow("other fields passed over")
+        << QByteArray("return { 1, f('de'), de = { 'pos', [1] = 'n', [k('x')] = 'y', nested = { mod_name = "
+                      "'tief' }, mod_name = 'A' .. 'B', x = 5 }, en = { mod_name = \"English\" } }")
+        << "mod_name"
+        << "de"
+        << "English";
+    // Broken files give nothing, not part of what they hold.
+    QTest::newRow("string left open")
+        << QByteArray("return { en = { mod_name = 'My Mod' }, de = { x = 'a } }") << "mod_name"
+        << "en"
+        << "mod_name";
+    QTest::newRow("unknown escape") << QByteArray("return { en = { mod_name = 'My Mod', x = '\\q' } }")
+                                    << "mod_name"
+                                    << "en"
+                                    << "mod_name";
+    QTest::newRow("table not closed") << QByteArray("return { en = { mod_name = 'My Mod' }") << "mod_name"
+                                      << "en"
+                                      << "mod_name";
+    QTest::newRow("missing separator")
+        << QByteArray("return { en = { mod_name = 'My Mod' } de = {} }") << "mod_name"
+        << "en"
+        << "mod_name";
+    QTest::newRow("comment left open")
+        << QByteArray("return { en = { mod_name = 'My Mod' } } --[[ end") << "mod_name"
+        << "en"
+        << "mod_name";
+    QTest::newRow("no returned table") << QByteArray("en = { mod_name = 'My Mod' }") << "mod_name"
+                                       << "en"
+                                       << "mod_name";
+}
+
+void LocalScanTest::namesFromTheTranslationFile()
+{
+    QFETCH(QByteArray, strings);
+    QFETCH(QString, key);
+    QFETCH(QString, language);
+    QFETCH(QString, name);
+    TestEnvironment env;
+    env.writeFile("mods/m/mod.lua", QStringLiteral("info = { name = _(\"%1\") }").arg(key).toUtf8());
+    env.writeFile("mods/m/Strings.lua", strings);
+    QCOMPARE(scanModFolder(env.root() + "/mods", manualSourceLabel(), QString(), language).first().name,
+             name);
+    QCOMPARE(metadataName(env.root() + "/mods/m", language), name);
 }
 
 void LocalScanTest::previewFileIsChosenInOrder()
@@ -255,7 +343,8 @@ void LocalScanTest::modIoFolderUsesTheClientState()
 void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
 {
     TestEnvironment env;
-    env.writeFile("manual/b/mod.lua", "name = 'B'");
+    env.writeFile("manual/b/mod.lua", "name = _('b_name')");
+    env.writeFile("manual/b/strings.lua", "return { de = { b_name = 'B' } }");
     env.writeFile("manual/a/mod.lua", "name = 'A'");
     env.writeFile("manual/texture_cache/mod.lua", "name = 'Cache'");
     env.writeFile("modio/mods/77/mod.lua", "name = 'M'");
@@ -269,9 +358,11 @@ void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
     folders.modIoModsPath = env.root() + "/modio/mods";
     folders.customModPaths = {env.root() + "/custom1", "", env.root() + "/missing", env.root() + "/custom2",
                               env.root() + "/custom1"};
+    folders.language = QStringLiteral("de");
     const LocalScanResult result = scanLocalMods(folders);
     // A folder reachable through two settings is listed twice.
     QCOMPARE(folderNames(result.mods), (QStringList{"a", "b", "77", "c", "d", "c"}));
+    QCOMPARE(result.mods[1].name, QStringLiteral("B"));
     QCOMPARE(result.mods[2].source, QStringLiteral("mod.io"));
     QCOMPARE(result.mods[3].source, customSourceLabel());
     QCOMPARE(result.mods[3].name, QStringLiteral("Nested C"));
@@ -286,6 +377,7 @@ void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
     QCOMPARE(copy->version, QStringLiteral("2.5"));
     QVERIFY(copy->modioId.isEmpty());
     QCOMPARE(byFolder(result.folderCopies, "d")->version, QStringLiteral("4"));
+    QCOMPARE(byFolder(result.folderCopies, "b")->name, QStringLiteral("B"));
 }
 
 void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
@@ -301,6 +393,8 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     huge.append("\"}");
     env.writeFile("mods/huge/mod.json", huge);
     env.writeFile("mods/huge/mod.lua", "name = 'Small'");
+    env.writeFile("mods/hugestrings/mod.lua", "name = _('key')");
+    env.writeFile("mods/hugestrings/strings.lua", "return { en = { key = 'Big' } } --" + huge);
 #ifdef Q_OS_UNIX
     // A FIFO with a metadata name would block a reader forever.
     env.makeDir("mods/pipe");
@@ -311,6 +405,7 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     QCOMPARE(byFolder(mods, "dirs")->name, QStringLiteral("Dirs"));
     QVERIFY(byFolder(mods, "dirs")->repoEntryId.isEmpty());
     QCOMPARE(byFolder(mods, "huge")->name, QStringLiteral("Small"));
+    QCOMPARE(byFolder(mods, "hugestrings")->name, QStringLiteral("key"));
 #ifdef Q_OS_UNIX
     QCOMPARE(byFolder(mods, "pipe")->name, QStringLiteral("pipe"));
     QVERIFY(byFolder(mods, "pipe")->previewFile.isEmpty());
