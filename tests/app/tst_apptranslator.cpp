@@ -10,39 +10,21 @@ namespace {
 // Undoes the C++ escapes a source text may carry inside its string literal.
 QString unescapeCpp(const QString &literal)
 {
-    QByteArray result;
-    const QByteArray bytes = literal.toUtf8();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\\' || i + 1 == bytes.size()) {
-            result.append(bytes[i]);
-            continue;
-        }
-        const char next = bytes[++i];
-        if (next == 'u' && i + 4 < bytes.size()) {
-            bool ok = false;
-            const char16_t code = char16_t(bytes.mid(i + 1, 4).toUShort(&ok, 16));
-            if (ok) {
-                result.append(QString(QChar(code)).toUtf8());
+    QString text;
+    for (qsizetype i = 0; i < literal.size(); ++i) {
+        QChar c = literal.at(i);
+        if (c == u'\\' && i + 1 < literal.size()) {
+            c = literal.at(++i);
+            if (c == u'u') {
+                c = QChar(literal.mid(i + 1, 4).toUShort(nullptr, 16));
                 i += 4;
-                continue;
+            } else if (c == u'n' || c == u't') {
+                c = c == u'n' ? u'\n' : u'\t';
             }
         }
-        switch (next) {
-        case 'n':
-            result.append('\n');
-            break;
-        case 't':
-            result.append('\t');
-            break;
-        case 'r':
-            result.append('\r');
-            break;
-        default:
-            result.append(next);
-            break;
-        }
+        text += c;
     }
-    return QString::fromUtf8(result);
+    return text;
 }
 
 QString joinLiterals(const QString &literals)
@@ -51,13 +33,6 @@ QString joinLiterals(const QString &literals)
     QString text;
     for (auto it = literal.globalMatch(literals); it.hasNext();)
         text += unescapeCpp(it.next().captured(1));
-    return text;
-}
-
-QString unescapeTable(const QString &line)
-{
-    QString text = line;
-    text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     return text;
 }
 
@@ -165,7 +140,7 @@ void AppTranslatorTest::everyInterfaceTextIsEnglishOrGermanOnly()
     QVERIFY(list.open(QIODevice::ReadOnly));
     for (const QByteArray &line : list.readAll().split('\n')) {
         if (!line.trimmed().isEmpty() && !line.startsWith('#'))
-            germanOnly.append(unescapeTable(QString::fromUtf8(line)));
+            germanOnly.append(QString::fromUtf8(line).replace(QLatin1String("\\n"), QLatin1String("\n")));
     }
 
     const QMap<QString, QString> texts = translatableTexts();

@@ -1,5 +1,6 @@
 #include "catalog/versions.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -32,50 +33,45 @@ void TestVersions::compare_data()
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("expected");
 
-    const struct
-    {
-        const char *a, *b;
-        int expected;
-    } rows[] = {
-        // Numbers, separators and the spellings of one version.
-        {"1.10", "1.9", 1},
-        {"  V 1,2\t", "1.2", 0},
-        {"1_2-3", "1.2.3", 0},
-        {"1.2.0", "1.02", 0},
-        {"0.0", "0", 0},
-        {"1.2.0.1", "1.2", 1},
-        {"1..5", "1", 0},
-        {"v", "1", 0},
-        {"vv1", "1", 1},
-        // Suffixes count only where neither side has numbers.
-        {"1.2-beta", "1.2", 0},
-        {"2.0rc1", "1.9", 1},
-        {"final", "1.0", 1},
-        {"beta", "alpha", 1},
-        {"Beta", "beta", 0},
-        {"\u00c4ra", "\u00e4RA", 0},
-        {"", "3.0", 0},
-        {"\u00a01.2\u0085", "1.2", 0},
-        // Compact versions: two or three bare digits against as many single-digit pieces.
-        {"12", "1.2", 0},
-        {"13", "1.2", 1},
-        {"10", "1.9", -1},
-        {"120", "1.2.0", 0},
-        {"10", "9", 1},
-        {"1234", "1.2.3.4", 1},
-        {"12", "1.2.3", 1},
-        {"12", "1.23", 1},
-        {"10", "1.a", 1},
-        {"1a", "1.2", -1},
-        // Numbers beyond 64 bits count as 0 instead of wrapping.
-        {"9223372036854775807", "9223372036854775806", 1},
-        {"99999999999999999999", "0", 0},
-    };
-    for (const auto &row : rows)
-        QTest::addRow("%s vs %s", row.a, row.b)
-            << QString::fromUtf8(row.a) << QString::fromUtf8(row.b) << row.expected;
-    QTest::newRow("no-break space is not removed")
-        << QStringLiteral("1\u00a0.2") << QStringLiteral("1\u00a0.3") << 0;
+    // Each row is "a <order> b". Spellings of one version; suffixes, which count only where neither side has
+    // numbers; compact versions (two or three bare digits against as many single-digit pieces); numbers
+    // beyond 64 bits, which count as 0 instead of wrapping.
+    for (const char *row : {"1.10 > 1.9",
+                            "  V 1,2\t = 1.2",
+                            "1_2-3 = 1.2.3",
+                            "1.2.0 = 1.02",
+                            "0.0 = 0",
+                            "1.2.0.1 > 1.2",
+                            "1..5 = 1",
+                            "v = 1",
+                            "vv1 > 1",
+                            "\u00a01.2\u0085 = 1.2",
+                            "1\u00a0.2 = 1\u00a0.3",
+                            " = 3.0",
+                            "1.2-beta = 1.2",
+                            "2.0rc1 > 1.9",
+                            "final > 1.0",
+                            "beta > alpha",
+                            "Beta = beta",
+                            "\u00c4ra = \u00e4RA",
+                            "12 = 1.2",
+                            "13 > 1.2",
+                            "10 < 1.9",
+                            "120 = 1.2.0",
+                            "10 > 9",
+                            "1234 > 1.2.3.4",
+                            "12 > 1.2.3",
+                            "12 > 1.23",
+                            "10 > 1.a",
+                            "1a < 1.2",
+                            "9223372036854775807 > 9223372036854775806",
+                            "99999999999999999999 = 0"}) {
+        static const QRegularExpression order(QStringLiteral(" ([<=>]) "));
+        const QString text = QString::fromUtf8(row);
+        const QRegularExpressionMatch match = order.match(text);
+        QTest::newRow(row) << text.left(match.capturedStart()) << text.mid(match.capturedEnd())
+                           << int(QByteArrayLiteral("<=>").indexOf(match.captured(1).toLatin1()) - 1);
+    }
 }
 
 void TestVersions::compare()
@@ -126,30 +122,18 @@ void TestVersions::versionPhrases_data()
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("version");
 
-    const struct
-    {
-        const char *text, *phrase, *version;
-    } rows[] = {
-        {"mindestens Version 2.1", "2.1", "2.1"},
-        {"Mind.Version v2.2.1", "2.2.1", "2.2.1"},
-        {"Required version = v2.1", "2.1", "2.1"},
-        {"ab Version 1.2.3.4.5", "1.2.3.4", "1.2.3.4"},
-        {"Version >= 4", "4", "4"},
-        {"needs V2.0 or newer", "2.0", "2.0"},
-        {"dev2.0", "", "2.0"},
-        {"Version 1.2", "", "1.2"},
-        {"v3.0 oder neuer, mindestens 2.0", "2.0", "2.0"},
-        {"Teil 2, mindestens Version 1.5", "1.5", "1.5"},
-        {"  neueste  ", "", "neueste"},
-        // The phrase words must start a word: these are names that end in a number.
-        {"Mastermind 3000", "", "3000"},
-        {"Grab Version 2", "", "2"},
-        {"Gro\u00dfmindestens 7", "", "7"},
-        {"Subversion ab 3", "", "3"},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.text) << QString::fromUtf8(row.text) << QString::fromUtf8(row.phrase)
-                                << QString::fromUtf8(row.version);
+    // Each row is "text|minimum-version phrase|version from text". The phrase words must start a word: the
+    // last rows are names that end in a number.
+    for (const char *row :
+         {"mindestens Version 2.1|2.1|2.1", "Mind.Version v2.2.1|2.2.1|2.2.1",
+          "Required version = v2.1|2.1|2.1", "ab Version 1.2.3.4.5|1.2.3.4|1.2.3.4", "Version >= 4|4|4",
+          "needs V2.0 or newer|2.0|2.0", "dev2.0||2.0", "Version 1.2||1.2",
+          "v3.0 oder neuer, mindestens 2.0|2.0|2.0", "Teil 2, mindestens Version 1.5|1.5|1.5",
+          "  neueste  ||neueste", "Mastermind 3000||3000", "Grab Version 2||2", "Gro\u00dfmindestens 7||7",
+          "Subversion ab 3||3"}) {
+        const QStringList columns = QString::fromUtf8(row).split(u'|');
+        QTest::newRow(row) << columns[0] << columns[1] << columns[2];
+    }
 }
 
 void TestVersions::versionPhrases()
@@ -168,24 +152,14 @@ void TestVersions::managerRelease_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("newer");
 
-    const struct
-    {
-        const char *entryVersion, *fileName, *expected;
-        bool newer;
-    } rows[] = {
-        {"0.5.40", "FX3ModManager_0.5.38.zip", "0.5.40", true},
-        {"0.5", "FX3ModManager_v0.5.39.zip", "0.5.39", true},
-        {"0.5.38", "mm-0.5.38.zip", "0.5.38", false},
-        {"0.5.4", "", "0.5.4", false},
-        {"0.5.38-beta", "", "0.5.38-beta", false},
-        {"0.5.30", "mm_2024.zip", "0.5.30", false},
-        {"0.5.1", "mm_0.6.0.0.1.zip", "0.6.0.0", true},
-        {"", "manager.zip", "", false},
-    };
-    for (const auto &row : rows)
-        QTest::addRow("%s / %s", row.entryVersion, row.fileName)
-            << QString::fromUtf8(row.entryVersion) << QString::fromUtf8(row.fileName)
-            << QString::fromUtf8(row.expected) << row.newer;
+    // Each row is "entry version|file name|release version|newer than the running program".
+    for (const char *row :
+         {"0.5.40|FX3ModManager_0.5.38.zip|0.5.40|1", "0.5|FX3ModManager_v0.5.39.zip|0.5.39|1",
+          "0.5.38|mm-0.5.38.zip|0.5.38|0", "0.5.4||0.5.4|0", "0.5.38-beta||0.5.38-beta|0",
+          "0.5.30|mm_2024.zip|0.5.30|0", "0.5.1|mm_0.6.0.0.1.zip|0.6.0.0|1", "|manager.zip||0"}) {
+        const QStringList columns = QString::fromUtf8(row).split(u'|');
+        QTest::newRow(row) << columns[0] << columns[1] << columns[2] << (columns[3] == u'1');
+    }
 }
 
 void TestVersions::managerRelease()

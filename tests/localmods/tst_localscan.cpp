@@ -60,6 +60,18 @@ QStringList folderNames(const QList<LocalMod> &mods)
     return names;
 }
 
+// What the scan learnt about each mod: "folder|name|version|entry id|repository|mod.io id", and "*" after the
+// version when it comes from the install marker.
+QStringList describe(const QList<LocalMod> &mods)
+{
+    QStringList result;
+    for (const LocalMod &mod : mods)
+        result.append(QStringList{mod.folderName, mod.name, mod.version + (mod.versionFromMarker ? "*" : ""),
+                                  mod.repoEntryId, mod.repositoryName, mod.modioId}
+                          .join(u'|'));
+    return result;
+}
+
 QString relative(const TestEnvironment &env, const QString &path)
 {
     return QDir(env.root()).relativeFilePath(path);
@@ -138,69 +150,38 @@ void LocalScanTest::namesFromTheTranslationFile_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("name");
 
+    const auto row = [](const char *tag, const QByteArray &strings, const char *key, const char *language,
+                        const char *name) {
+        QTest::newRow(tag) << strings << QString::fromUtf8(key) << language << QString::fromUtf8(name);
+    };
     const QByteArray both = R"(function data() return { de = { ["mod_name"] = "Mein Mod" },
         en = { ["mod_name"] = "My Mod" } } end)";
-    QTest::newRow("German") << both << "mod_name"
-                            << "de"
-                            << "Mein Mod";
-    QTest::newRow("English") << both << "mod_name"
-                             << "en"
-                             << "My Mod";
-    QTest::newRow("English when German lacks it")
-        << QByteArray("return { de = { other = 'x', mod_name = '' }, en = { mod_name = ' My Mod ' } }")
-        << "mod_name"
-        << "de"
-        << "My Mod";
-    QTest::newRow("key when no language has it") << both << "other"
-                                                 << "de"
-                                                 << "other";
-    QTest::newRow("English text as key")
-        << QByteArray(R"(return { de = { ["Invisible Dam"] = "Unsichtbarer Damm" } })") << "Invisible Dam"
-        << "en"
-        << "Invisible Dam";
-    QTest::newRow("escapes")
-        << QByteArray(R"(return { de = { mod_name = 'Gr\195\188ne \"Welle\" \\ Nord\x21\u{2013}\z
-                      Ost\'' } })")
-        << "mod_name"
-        << "de"
-        << "Gr\u00fcne \"Welle\" \\ Nord!\u2013Ost'";
-    QTest::newRow("comments and long strings")
-        << QByteArray(
-               "-- return { de = { mod_name = 'Zeile' } }\n--[==[ return { de = { mod_name = 'Block' } "
-               "} ]==]\nfunction data() return { --[[ } ]] de = { mod_name -- ]]\n = [==[\nLang ]] "
-               "Name]==]; } } end")
-        << "mod_name"
-        << "de"
-        << "Lang ]] Name";
-    QTest::newRow("other fields passed over")
-        << QByteArray("return { 1, f('de'), de = { 'pos', [1] = 'n', [k('x')] = 'y', nested = { mod_name = "
-                      "'tief' }, mod_name = 'A' .. 'B', x = 5 }, en = { mod_name = \"English\" } }")
-        << "mod_name"
-        << "de"
-        << "English";
+    row("German", both, "mod_name", "de", "Mein Mod");
+    row("English", both, "mod_name", "en", "My Mod");
+    row("English when German lacks it",
+        "return { de = { other = 'x', mod_name = '' }, en = { mod_name = ' My Mod ' } }", "mod_name", "de",
+        "My Mod");
+    row("key when no language has it", both, "other", "de", "other");
+    row("English text as key", R"(return { de = { ["Invisible Dam"] = "Unsichtbarer Damm" } })",
+        "Invisible Dam", "en", "Invisible Dam");
+    row("escapes", R"(return { de = { mod_name = 'Gr\195\188ne \"Welle\" \\ Nord\x21\u{2013}\z
+                      Ost\'' } })",
+        "mod_name", "de", "Gr\u00fcne \"Welle\" \\ Nord!\u2013Ost'");
+    row("comments and long strings",
+        "-- return { de = { mod_name = 'Zeile' } }\n--[==[ return { de = { mod_name = 'Block' } } ]==]\n"
+        "function data() return { --[[ } ]] de = { mod_name -- ]]\n = [==[\nLang ]] Name]==]; } } end",
+        "mod_name", "de", "Lang ]] Name");
+    row("other fields passed over",
+        "return { 1, f('de'), de = { 'pos', [1] = 'n', [k('x')] = 'y', nested = { mod_name = 'tief' }, "
+        "mod_name = 'A' .. 'B', x = 5 }, en = { mod_name = \"English\" } }",
+        "mod_name", "de", "English");
     // Broken files give nothing, not part of what they hold.
-    QTest::newRow("string left open")
-        << QByteArray("return { en = { mod_name = 'My Mod' }, de = { x = 'a } }") << "mod_name"
-        << "en"
-        << "mod_name";
-    QTest::newRow("unknown escape") << QByteArray("return { en = { mod_name = 'My Mod', x = '\\q' } }")
-                                    << "mod_name"
-                                    << "en"
-                                    << "mod_name";
-    QTest::newRow("table not closed") << QByteArray("return { en = { mod_name = 'My Mod' }") << "mod_name"
-                                      << "en"
-                                      << "mod_name";
-    QTest::newRow("missing separator")
-        << QByteArray("return { en = { mod_name = 'My Mod' } de = {} }") << "mod_name"
-        << "en"
-        << "mod_name";
-    QTest::newRow("comment left open")
-        << QByteArray("return { en = { mod_name = 'My Mod' } } --[[ end") << "mod_name"
-        << "en"
-        << "mod_name";
-    QTest::newRow("no returned table") << QByteArray("en = { mod_name = 'My Mod' }") << "mod_name"
-                                       << "en"
-                                       << "mod_name";
+    for (const char *broken :
+         {"return { en = { mod_name = 'My Mod' }, de = { x = 'a } }",
+          "return { en = { mod_name = 'My Mod', x = '\\q' } }", "return { en = { mod_name = 'My Mod' }",
+          "return { en = { mod_name = 'My Mod' } de = {} }",
+          "return { en = { mod_name = 'My Mod' } } --[[ end", "en = { mod_name = 'My Mod' }"})
+        row(broken, broken, "mod_name", "en", "mod_name");
 }
 
 void LocalScanTest::namesFromTheTranslationFile()
@@ -260,21 +241,9 @@ void LocalScanTest::markersOfNestedAndTopLevelFolders()
     env.writeFile("mods/f/mod.lua", "version = '1.1'");
     env.writeFile("mods/f/.fx3modmanager.json", R"({"version": "1.2", "content_version": "1.1"})");
 
-    const QList<LocalMod> mods = scanModFolder(env.root() + "/mods", manualSourceLabel());
-    QCOMPARE(folderNames(mods), (QStringList{"a", "b", "c", "d", "e", "f"}));
-    QCOMPARE(mods[0].repoEntryId, QStringLiteral("11"));
-    QCOMPARE(mods[0].repositoryName, QStringLiteral("Nested"));
-    QCOMPARE(mods[0].name, QStringLiteral("Inner A"));
-    QCOMPARE(mods[1].repoEntryId, QStringLiteral("42"));
-    QCOMPARE(mods[1].repositoryName, QStringLiteral("Top"));
-    QCOMPARE(mods[1].version, QStringLiteral("1.0"));
-    QVERIFY(mods[2].repoEntryId.isEmpty());
-    QCOMPARE(mods[2].version, QStringLiteral("3"));
-    QCOMPARE(mods[3].name, QStringLiteral("From Marker"));
-    QCOMPARE(mods[4].version, QStringLiteral("1.3"));
-    QVERIFY(!mods[4].versionFromMarker);
-    QCOMPARE(mods[5].version, QStringLiteral("1.2"));
-    QVERIFY(mods[5].versionFromMarker);
+    QCOMPARE(describe(scanModFolder(env.root() + "/mods", manualSourceLabel())),
+             (QStringList{"a|Inner A||11|Nested|", "b|Inner B|1.0*|42|Top|", "c|c|3|||", "d|From Marker||5||",
+                          "e|e|1.3|||", "f|f|1.2*|||"}));
 }
 
 void LocalScanTest::foldersThatAreNoModsAreSkipped()
@@ -315,15 +284,10 @@ void LocalScanTest::modIoFolderUsesTheClientState()
     env.writeFile("modio/73160/mods/texture_cache/mod.io_fileid.txt", "8008");
 
     const QList<LocalMod> mods = scanModFolder(modsFolder, modIoSourceLabel());
-    QCOMPARE(folderNames(mods), (QStringList{"100", "200", "3"}));
-    QCOMPARE(mods[0].modioId, QStringLiteral("100"));
-    QCOMPARE(mods[0].name, QStringLiteral("State Name"));
-    QCOMPARE(mods[0].version, QStringLiteral("3.1"));
+    // The files' own name stays; a preview that is no web address is not taken.
+    QCOMPARE(describe(mods), (QStringList{"100|State Name|3.1|||100", "200|Lua Name|0.5|||200", "3|3||||3"}));
     QCOMPARE(mods[0].previewUrl, QStringLiteral("https://img.invalid/100.png"));
     QVERIFY(isModIoCopy(mods[0]));
-    // The files' own name stays; a preview that is no web address is not taken.
-    QCOMPARE(mods[1].name, QStringLiteral("Lua Name"));
-    QCOMPARE(mods[1].version, QStringLiteral("0.5"));
     QVERIFY(mods[1].previewUrl.isEmpty());
 
     const QHash<QString, QString> fileIds = {{"100", "1001"}, {"200", "2002"}, {"3", "3003"}};
@@ -361,23 +325,16 @@ void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
     folders.language = QStringLiteral("de");
     const LocalScanResult result = scanLocalMods(folders);
     // A folder reachable through two settings is listed twice.
-    QCOMPARE(folderNames(result.mods), (QStringList{"a", "b", "77", "c", "d", "c"}));
-    QCOMPARE(result.mods[1].name, QStringLiteral("B"));
+    QCOMPARE(describe(result.mods), (QStringList{"a|A||||", "b|B||||", "77|M||||77", "c|Nested C|2.5*|5||999",
+                                                 "d|D|4|||", "c|Nested C|2.5*|5||999"}));
     QCOMPARE(result.mods[2].source, QStringLiteral("mod.io"));
     QCOMPARE(result.mods[3].source, customSourceLabel());
-    QCOMPARE(result.mods[3].name, QStringLiteral("Nested C"));
-    QCOMPARE(result.mods[3].version, QStringLiteral("2.5"));
-    QCOMPARE(result.mods[3].modioId, QStringLiteral("999"));
 
     // Folder copies: manual, custom, then mod.io; every sub-folder, described by its top level only.
-    QCOMPARE(folderNames(result.folderCopies), (QStringList{"a", "b", "texture_cache", "c", "d", "c", "77"}));
-    const LocalMod *copy = byFolder(result.folderCopies, "c");
-    QCOMPARE(copy->name, QStringLiteral("c")); // the nested mod.lua is not looked at
-    QCOMPARE(copy->repoEntryId, QStringLiteral("5"));
-    QCOMPARE(copy->version, QStringLiteral("2.5"));
-    QVERIFY(copy->modioId.isEmpty());
-    QCOMPARE(byFolder(result.folderCopies, "d")->version, QStringLiteral("4"));
-    QCOMPARE(byFolder(result.folderCopies, "b")->name, QStringLiteral("B"));
+    // The nested mod.lua of c is not looked at; the mod.io id of a marker is not taken for a copy.
+    QCOMPARE(describe(result.folderCopies),
+             (QStringList{"a|A||||", "b|B||||", "texture_cache|Cache||||", "c|c|2.5*|5||", "d|D|4|||",
+                          "c|c|2.5*|5||", "77|M||||"}));
 }
 
 void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
