@@ -73,9 +73,9 @@ void TestDependencyParsing::entries_data()
         << QByteArray(
                R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1,2"}]})")
         << QStringList{"webdisk|55|Gleisbau|1.2|||"};
-    QTest::newRow("mod_id, source lower-cased, version phrase")
+    QTest::newRow("mod_id, source lower-cased, empty name, version phrase")
         << QByteArray(
-               R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "X", "version_requirement": ">= 2.4.1"}]})")
+               R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "", "title": "X", "version_requirement": ">= 2.4.1"}]})")
         << QStringList{"modio|7|X|2.4.1|||"};
     QTest::newRow("url on the community host in the index.php form")
         << QByteArray(
@@ -137,6 +137,11 @@ void TestDependencyParsing::texts_data()
     QTest::newRow("foreign site's entry path is only a link")
         << R"(<a href="https://other.example/filebase/entry/55/">Fremdmod</a>)"
         << QStringList{"url||Fremdmod||https://other.example/filebase/entry/55/||"};
+    QTest::newRow("community host on its default or another port")
+        << "https://trackhaven-community.de:443/filebase/entry/54/; "
+           "https://trackhaven-community.de:8080/filebase/entry/55/"
+        << QStringList{"webdisk|54|||" + site + "/filebase/entry/54/||",
+                       "url||||https://trackhaven-community.de:8080/filebase/entry/55/||"};
     QTest::newRow("host that only ends like ours")
         << "https://evil-trackhaven-community.de/filebase/entry/55/"
         << QStringList{"url||||https://evil-trackhaven-community.de/filebase/entry/55/||"};

@@ -53,7 +53,7 @@ void TestVersions::compare_data()
                             "final > 1.0",
                             "beta > alpha",
                             "Beta = beta",
-                            "\u00c4ra = \u00e4RA",
+                            "V1.2\u00c4 = 1.2",
                             "12 = 1.2",
                             "13 > 1.2",
                             "10 < 1.9",
