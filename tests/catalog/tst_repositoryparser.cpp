@@ -295,7 +295,8 @@ void TestRepositoryParser::stripHtml_data()
         "\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df \u00e9\u00c8\u00e7\u00f1\u00f8\u00e5");
     row("punctuation and signs", "&bdquo;a&ldquo; &ndash; b&hellip; 5&euro; &copy;&deg;&times;",
         "\u201ea\u201c \u2013 b\u2026 5\u20ac \u00a9\u00b0\u00d7");
-    row("numeric references", "&#252;&#xFC;&#XfC;&#128512;&#9;x", "\u00fc\u00fc\u00fc\U0001F600 x");
+    row("numeric references", "&#252;&#xFC;&#XfC;&#128512;&#9;x&#160;&#x2013;",
+        "\u00fc\u00fc\u00fc\U0001F600 x\u00a0\u2013");
     row("unknown and malformed stay", "&foo; &amp &#; &#x; &#0; &#55296; &#1114112; &#12345678; &x; &AMP;",
         "&foo; &amp &#; &#x; &#0; &#55296; &#1114112; &#12345678; &x; &AMP;");
     row("decoded once, after the tags are gone", "&amp;amp; &lt;br&gt;x &amp;#65;", "&amp; <br>x &#65;");

@@ -181,7 +181,8 @@ void LocalScanTest::namesFromTheTranslationFile_data()
          {"return { en = { mod_name = 'My Mod' }, de = { x = 'a } }",
           "return { en = { mod_name = 'My Mod', x = '\\q' } }", "return { en = { mod_name = 'My Mod' }",
           "return { en = { mod_name = 'My Mod' } de = {} }",
-          "return { en = { mod_name = 'My Mod' } } --[[ end", "en = { mod_name = 'My Mod' }"})
+          "return { en = { mod_name = 'My Mod' } } --[[ end",
+          "return { en = { mod_name = 'My Mod', ['k'] 'v' } }", "en = { mod_name = 'My Mod' }"})
         row(broken, broken, "mod_name", "en", "mod_name");
 }
 
