@@ -14,4 +14,3 @@
 // ("&#252;", "&#xFC;") are read as well, a control character standing for a blank. Unknown or malformed
 // references stay as written.
 QString stripHtml(const QString &html);
-
