@@ -1,11 +1,11 @@
 #include "catalog/dependencyparsing.h"
 
 #include "app/communitysite.h"
+#include "catalog/htmltext.h"
 #include "catalog/jsonvalues.h"
 #include "catalog/versions.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QRegularExpression>
@@ -129,64 +129,6 @@ QStringList splitDependencyLines(const QString &text)
     return pieces;
 }
 
-// The file base's editor writes umlauts and quotes as character references; names are shown as plain text.
-QString decodeCharacterReferences(const QString &text)
-{
-    static const QRegularExpression reference(QStringLiteral("&(?:#(\\d{1,7})|#[xX]([0-9a-fA-F]{1,6})|"
-                                                             "([a-zA-Z][a-zA-Z0-9]{1,31}));"));
-    static const QHash<QString, QString> named = {
-        {QStringLiteral("amp"), QStringLiteral("&")},
-        {QStringLiteral("nbsp"), QStringLiteral(" ")},
-        {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")},
-        {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},
-        {QStringLiteral("auml"), QStringLiteral("\u00e4")},
-        {QStringLiteral("ouml"), QStringLiteral("\u00f6")},
-        {QStringLiteral("uuml"), QStringLiteral("\u00fc")},
-        {QStringLiteral("Auml"), QStringLiteral("\u00c4")},
-        {QStringLiteral("Ouml"), QStringLiteral("\u00d6")},
-        {QStringLiteral("Uuml"), QStringLiteral("\u00dc")},
-        {QStringLiteral("szlig"), QStringLiteral("\u00df")},
-        {QStringLiteral("ndash"), QStringLiteral("\u2013")},
-        {QStringLiteral("mdash"), QStringLiteral("\u2014")},
-        {QStringLiteral("hellip"), QStringLiteral("\u2026")},
-        {QStringLiteral("bdquo"), QStringLiteral("\u201e")},
-        {QStringLiteral("ldquo"), QStringLiteral("\u201c")},
-        {QStringLiteral("rdquo"), QStringLiteral("\u201d")},
-        {QStringLiteral("lsquo"), QStringLiteral("\u2018")},
-        {QStringLiteral("rsquo"), QStringLiteral("\u2019")},
-    };
-
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    QString result;
-    qsizetype start = 0;
-    QRegularExpressionMatchIterator it = reference.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        QString replacement;
-        if (match.capturedLength(3) > 0) {
-            replacement = named.value(match.captured(3));
-        } else {
-            bool ok = false;
-            const uint code = match.capturedLength(1) > 0 ? match.captured(1).toUInt(&ok, 10)
-                                                          : match.captured(2).toUInt(&ok, 16);
-            if (ok && code > 0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff)) {
-                // A control character would end up inside a name; it stands for white space there.
-                const char32_t character = code < 0x20 ? U' ' : char32_t(code);
-                replacement = QString::fromUcs4(&character, 1);
-            }
-        }
-        if (replacement.isEmpty())
-            continue; // unknown reference: keep it as written
-        result += QStringView(text).mid(start, match.capturedStart(0) - start) + replacement;
-        start = match.capturedEnd(0);
-    }
-    result += QStringView(text).mid(start);
-    return result;
-}
-
 // The name of a text line without links, id references, version requirements and decoration.
 QString dependencyNameFromLine(const QString &plain)
 {
@@ -196,9 +138,10 @@ QString dependencyNameFromLine(const QString &plain)
     // The word phrases must start a word, or "Mastermind 3000" would lose its "mind 3000". "mind." and
     // "mindestens" are often followed by the word "Version".
     static const QRegularExpression trailingMinimum(
-        QStringLiteral("\\s*(?:[-\u2013\u2014,:]\\s*)?(?:(?<!\\w)(?:ab\\s+version|mind(?:estens)?\\.?(?:\\s*"
-                       "version)?|minimum(?:\\s+version)?|required\\s+version|version\\s*(?:>=|ab))|>=)"
-                       "\\s*[:=]?\\s*v?\\s*\\d+(?:[._-]\\d+){0,3}.*$"),
+        QStringLiteral(
+            "\\s*(?:[-\u2013\u2014,:]\\s*)?(?:(?<![\\p{L}\\p{N}_])(?:ab\\s+version|mind(?:estens)?\\.?"
+            "(?:\\s*version)?|minimum(?:\\s+version)?|required\\s+version|version\\s*(?:>=|ab))|>=)"
+            "\\s*[:=]?\\s*v?\\s*\\d+(?:[._-]\\d+){0,3}.*$"),
         caseless);
     static const QRegularExpression trailingRequired(
         QStringLiteral("\\s+(?:ist\\s+)?(?:erforderlich|ben\u00f6tigt|required)(?:\\.|!)?$"), caseless);
@@ -231,8 +174,8 @@ void parseDependencyLine(const QString &piece, const CommunitySite &site, QList<
         QStringLiteral("(https?://[^\\s\"'<>]*(?:entry-download|EntryDownload)[^\\s\"'<>]*)"), caseless);
     static const QRegularExpression anyLink(QStringLiteral("(https?://[^\\s\"'<>]+)"), caseless);
 
-    // Decoding turns "&nbsp;" into a blank as well.
-    const QString plain = decodeCharacterReferences(stripHtml(piece)).trimmed();
+    // A no-break space inside a name is an ordinary blank to the patterns below.
+    const QString plain = stripHtml(piece).replace(QChar(0x00a0), QLatin1Char(' ')).trimmed();
 
     RepoDependency dependency;
     dependency.minVersion = minimumVersionPhrase(withDecimalDots(plain));
@@ -380,7 +323,9 @@ QList<RepoDependency> parseDependencies(const QJsonObject &entry)
 
 void parseDependencyText(const QString &text, QList<RepoDependency> *dependencies)
 {
-    static const QRegularExpression lineBreakTag(QStringLiteral("<br\\s*/?>"), caseless);
+    // The same tags that end a line of a description end a dependency line.
+    static const QRegularExpression lineBreakTag(
+        QStringLiteral("<br(?=[\\s/>])[^>]*>|</(?:p|li|div|h[1-6])(?=[\\s/>])[^>]*>"), caseless);
 
     if (text.trimmed().isEmpty())
         return;

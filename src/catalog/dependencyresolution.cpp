@@ -1,7 +1,7 @@
 #include "catalog/dependencyresolution.h"
 
 #include "app/communitysite.h"
-#include "catalog/jsonvalues.h"
+#include "catalog/htmltext.h"
 #include "catalog/repositorylist.h"
 #include "catalog/versions.h"
 #include "localmods/modmatching.h"

@@ -38,6 +38,3 @@ QString resolveRepositoryUrl(const QString &url, const RepositoryConfig &reposit
 // The base that resolveRepositoryUrl uses, for resolving many URLs of one repository with one parse.
 QUrl repositoryBaseUrl(const RepositoryConfig &repository);
 QString resolveRepositoryUrl(const QString &url, const QUrl &base);
-
-// Line breaks for <br>, all other tags removed, trimmed.
-QString stripHtml(const QString &html);

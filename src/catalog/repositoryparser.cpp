@@ -1,6 +1,7 @@
 #include "catalog/repositoryparser.h"
 
 #include "catalog/dependencyparsing.h"
+#include "catalog/htmltext.h"
 #include "catalog/jsonvalues.h"
 #include "catalog/versions.h"
 #include "install/archivevolumes.h"

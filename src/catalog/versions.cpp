@@ -343,11 +343,12 @@ QStringList archiveNameVersions(const QString &fileName)
 
 QString minimumVersionPhrase(const QString &text)
 {
-    // "mind." and "mindestens" may be followed by the word "Version", as German authors usually write it.
+    // "mind." and "mindestens" may be followed by the word "Version", as German authors usually write it. The
+    // words must start a word of their own: "Mastermind 3000" is a name, not a minimum version of 3000.
     static const QRegularExpression explicitPhrase(
-        QStringLiteral(
-            "(?:ab\\s+version|mind(?:estens)?\\.?(?:\\s*version)?|minimum(?:\\s+version)?|"
-            "required\\s+version|version\\s*(?:>=|ab)|>=)\\s*[:=]?\\s*v?\\s*(\\d+(?:[._-]\\d+){0,3})"),
+        QStringLiteral("(?:(?<![\\p{L}\\p{N}_])(?:ab\\s+version|mind(?:estens)?\\.?(?:\\s*version)?|"
+                       "minimum(?:\\s+version)?|required\\s+version|version\\s*(?:>=|ab))|>=)"
+                       "\\s*[:=]?\\s*v?\\s*(\\d+(?:[._-]\\d+){0,3})"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression orNewer(
         QStringLiteral("\\bv(\\d+(?:[._-]\\d+){1,3})\\s*(?:oder\\s+neuer|or\\s+newer|\\+)?"),

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
@@ -178,7 +179,9 @@ void MainWindow::rescanLocalMods()
     installedModIoFileIds.clear();
     localModsLoaded = false;
 
-    LocalScanResult scan = scanLocalMods(localModFolders());
+    LocalModFolders folders = localModFolders();
+    folders.language = chooseInterfaceLanguage(QLocale::system().language() == QLocale::German);
+    LocalScanResult scan = scanLocalMods(folders);
     localMods = std::move(scan.mods);
     localFolderCopies = std::move(scan.folderCopies);
     installedModIoFileIds = std::move(scan.modIoFileIds);

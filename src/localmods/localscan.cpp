@@ -29,7 +29,7 @@ bool samePath(const QString &a, const QString &b)
 class ModFolderReader
 {
 public:
-    explicit ModFolderReader(const QString &path) : m_top(path) {}
+    ModFolderReader(const QString &path, const QString &language) : m_top(path), m_language(language) {}
 
     const FolderListing &top() const { return m_top; }
 
@@ -44,7 +44,7 @@ public:
     const FolderMetadata &rootMetadata()
     {
         if (!m_rootMetadata)
-            m_rootMetadata = readFolderMetadata(root());
+            m_rootMetadata = readFolderMetadata(root(), m_language);
         return *m_rootMetadata;
     }
     const FolderMetadata &topMetadata()
@@ -52,7 +52,7 @@ public:
         if (!isNested())
             return rootMetadata();
         if (!m_topMetadata)
-            m_topMetadata = readFolderMetadata(m_top);
+            m_topMetadata = readFolderMetadata(m_top, m_language);
         return *m_topMetadata;
     }
 
@@ -83,6 +83,7 @@ private:
     }
 
     FolderListing m_top;
+    QString m_language;
     std::optional<FolderListing> m_root;
     std::optional<FolderMetadata> m_rootMetadata;
     std::optional<FolderMetadata> m_topMetadata;
@@ -179,6 +180,7 @@ struct FolderScanRequest
 {
     QString source;
     QString programFolder;
+    QString language;
     bool wantMods = true;
     bool wantCopies = false;
     bool wantFileIds = false;
@@ -223,7 +225,7 @@ void scanFolder(const QString &folderPath, const FolderScanRequest &request, Fol
         const bool skipped = entry.name.compare(QLatin1String("texture_cache"), Qt::CaseInsensitive) == 0 ||
                              samePath(path, programFolder) ||
                              (isProgramFolder && programParts.contains(entry.name, Qt::CaseInsensitive));
-        ModFolderReader reader(path);
+        ModFolderReader reader(path, request.language);
         if (request.wantMods && !skipped)
             out->mods.append(scanOneMod(reader, entry.name, request.source, stateTable));
         if (request.wantCopies)
@@ -264,11 +266,13 @@ bool isAllDigits(const QString &text)
     return true;
 }
 
-QList<LocalMod> scanModFolder(const QString &folder, const QString &source, const QString &programFolder)
+QList<LocalMod> scanModFolder(const QString &folder, const QString &source, const QString &programFolder,
+                              const QString &language)
 {
     FolderScanRequest request;
     request.source = source;
     request.programFolder = programFolder;
+    request.language = language;
     FolderScanOutput out;
     scanFolder(folder, request, &out);
     return out.mods;
@@ -279,6 +283,7 @@ LocalScanResult scanLocalMods(const LocalModFolders &folders)
     LocalScanResult result;
     FolderScanRequest request;
     request.programFolder = folders.programFolder;
+    request.language = folders.language;
     request.wantCopies = true;
 
     FolderScanOutput manual;
@@ -310,10 +315,11 @@ LocalScanResult scanLocalMods(const LocalModFolders &folders)
     return result;
 }
 
-QList<LocalMod> listFolderCopies(const QString &folder, const QString &source)
+QList<LocalMod> listFolderCopies(const QString &folder, const QString &source, const QString &language)
 {
     FolderScanRequest request;
     request.source = source;
+    request.language = language;
     request.wantMods = false;
     request.wantCopies = true;
     FolderScanOutput out;

@@ -25,6 +25,9 @@ struct LocalModFolders
     QStringList customModPaths;
     // The manager's own folder; it is never taken for a mod even when it sits inside a mod folder.
     QString programFolder;
+    // The interface language ("de", "en"): mods that name themselves through their translation file are
+    // shown with the name in this language.
+    QString language;
 };
 
 struct LocalScanResult
@@ -39,15 +42,16 @@ struct LocalScanResult
     QHash<QString, QString> modIoFileIds;
 };
 
-// Scans the sub-folders of one mod folder.
+// Scans the sub-folders of one mod folder; names from the mods' translation files in language.
 QList<LocalMod> scanModFolder(const QString &folder, const QString &source,
-                              const QString &programFolder = QString());
+                              const QString &programFolder = QString(), const QString &language = QString());
 
 // Scans all mod folders; empty paths are skipped. A folder reachable through two settings is listed twice.
 LocalScanResult scanLocalMods(const LocalModFolders &folders);
 
 // The top-level description of every sub-folder of folder, as in LocalScanResult::folderCopies, read now.
-QList<LocalMod> listFolderCopies(const QString &folder, const QString &source = QString());
+QList<LocalMod> listFolderCopies(const QString &folder, const QString &source = QString(),
+                                 const QString &language = QString());
 
 // The installed file id of every mod in the mod.io folder whose folder name is a mod id (all digits), read
 // now: "mod.io_fileid.txt", else the marker's "modio_file_id", else the mod.io client's state.

@@ -1,5 +1,7 @@
 #include "localmods/modmetadata.h"
 
+#include "localmods/modtranslations.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -83,18 +85,36 @@ QString jsonFileVersion(const QJsonObject &object)
     return firstTrimmedScalar(object, keys);
 }
 
-QString luaName(const QString &lua)
+struct LuaName
+{
+    QString text;
+    // The text is the key of a translation call, _("key"), as written, to be looked up in strings.lua.
+    bool translated = false;
+};
+
+LuaName luaName(const QString &lua)
 {
     // A name given through the translation function _("…") is the usual form; a plain string is the fallback.
     static const QRegularExpression translated(QStringLiteral(R"(\bname\s*=\s*_\(\s*["']([^"']+)["']\s*\))"));
     static const QRegularExpression plain(QStringLiteral(R"(\bname\s*=\s*["']([^"']+)["'])"));
     QRegularExpressionMatch match = translated.match(lua);
     if (match.hasMatch())
-        return match.captured(1).trimmed();
+        return {match.captured(1), true};
     match = plain.match(lua);
     if (match.hasMatch())
-        return match.captured(1).trimmed();
-    return QString();
+        return {match.captured(1).trimmed(), false};
+    return {};
+}
+
+// The text a translated name's key stands for in the strings.lua beside mod.lua, in the given language.
+QString translatedName(const FolderListing &folder, const QString &key, const QString &language)
+{
+    const QString path = folder.filePath(QStringLiteral("strings.lua"));
+    QByteArray data;
+    if (path.isEmpty() || !readSmallFile(path, maxMetadataFileSize, &data))
+        return key.trimmed();
+    const QString text = translatedModText(parseModTranslations(data), key, language).trimmed();
+    return text.isEmpty() ? key.trimmed() : text;
 }
 
 QString luaVersion(const QString &lua)
@@ -270,7 +290,7 @@ QString findModRoot(const QString &folder)
     return findModRootListing(FolderListing(folder)).folder();
 }
 
-FolderMetadata readFolderMetadata(const FolderListing &folder)
+FolderMetadata readFolderMetadata(const FolderListing &folder, const QString &language)
 {
     FolderMetadata metadata;
     for (const QString &fileName : metadataFiles()) {
@@ -296,21 +316,23 @@ FolderMetadata readFolderMetadata(const FolderListing &folder)
     if (luaPath.isEmpty() || !readSmallFile(luaPath, maxMetadataFileSize, &data))
         return metadata;
     const QString lua = QString::fromUtf8(data);
-    if (metadata.name.isEmpty())
-        metadata.name = luaName(lua);
+    if (metadata.name.isEmpty()) {
+        const LuaName name = luaName(lua);
+        metadata.name = name.translated ? translatedName(folder, name.text, language) : name.text;
+    }
     if (metadata.version.isEmpty())
         metadata.version = luaVersion(lua);
     return metadata;
 }
 
-QString metadataName(const QString &folder)
+QString metadataName(const QString &folder, const QString &language)
 {
-    return readFolderMetadata(FolderListing(folder)).name;
+    return readFolderMetadata(FolderListing(folder), language).name;
 }
 
 QString metadataVersion(const QString &folder)
 {
-    return readFolderMetadata(FolderListing(folder)).version;
+    return readFolderMetadata(FolderListing(folder), QString()).version;
 }
 
 QString localPreviewFile(const FolderListing &folder)

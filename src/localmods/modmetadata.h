@@ -66,16 +66,18 @@ bool isModRoot(const FolderListing &folder);
 QString findModRoot(const QString &folder);
 FolderListing findModRootListing(const FolderListing &folder);
 
-// Name and version declared by the JSON metadata files or mod.lua of one folder, read in one pass.
+// Name and version declared by the JSON metadata files or mod.lua of one folder, read in one pass. A name
+// that mod.lua gives through the translation call _("key") is shown in language ("de", "en") as the folder's
+// strings.lua has it, else in English, else as the key.
 struct FolderMetadata
 {
     QString name;
     QString version;
 };
-FolderMetadata readFolderMetadata(const FolderListing &folder);
+FolderMetadata readFolderMetadata(const FolderListing &folder, const QString &language);
 
 // The display name declared by the folder's metadata (JSON files first, then mod.lua), or empty.
-QString metadataName(const QString &folder);
+QString metadataName(const QString &folder, const QString &language = QString());
 // The version declared by the folder's metadata (JSON files first, then mod.lua), or empty.
 QString metadataVersion(const QString &folder);
 

@@ -38,14 +38,6 @@ QStringList describeAll(const QList<RepoDependency> &dependencies)
     return result;
 }
 
-QStringList names(const QList<RepoDependency> &dependencies)
-{
-    QStringList result;
-    for (const RepoDependency &d : dependencies)
-        result.append(d.name);
-    return result;
-}
-
 } // namespace
 
 class TestDependencyParsing : public QObject
@@ -56,13 +48,8 @@ private slots:
     void init();
     void entries_data();
     void entries();
-    void textLines_data();
-    void textLines();
-    void lineSplitting_data();
-    void lineSplitting();
-    void merging_data();
-    void merging();
-    void normalisation();
+    void texts_data();
+    void texts();
     void labels();
     void configuredCommunityRoot();
 
@@ -82,13 +69,13 @@ void TestDependencyParsing::entries_data()
     QTest::addColumn<QByteArray>("entry");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("entry_id, minimum_version")
+    QTest::newRow("entry_id, minimum_version with a decimal comma")
         << QByteArray(
-               R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1.2"}]})")
+               R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1,2"}]})")
         << QStringList{"webdisk|55|Gleisbau|1.2|||"};
-    QTest::newRow("mod_id, source lower-cased, version phrase")
+    QTest::newRow("mod_id, source lower-cased, empty name, version phrase")
         << QByteArray(
-               R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "X", "version_requirement": ">= 2.4.1"}]})")
+               R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "", "title": "X", "version_requirement": ">= 2.4.1"}]})")
         << QStringList{"modio|7|X|2.4.1|||"};
     QTest::newRow("url on the community host in the index.php form")
         << QByteArray(
@@ -103,9 +90,13 @@ void TestDependencyParsing::entries_data()
                R"({"dependencies": [{"id": 9, "min_version": "2", "download": "https://x.example/own.zip",
                           "latest_file": {"download": "https://x.example/9.zip", "filename": "nine.zip", "version": "1.1"}}]})")
         << QStringList{"webdisk|9||2||https://x.example/own.zip|nine.zip"};
+    QTest::newRow("fields trimmed, name without markup, version from a phrase")
+        << QByteArray(R"({"dependencies": [{"source": "  ", "id": " 42 ", "name": " <b>Gleise</b> ",
+                         "required_version": "ab Version 1.2", "download_url": " https://x.example/d "}]})")
+        << QStringList{"webdisk|42|Gleise|1.2||https://x.example/d|"};
     QTest::newRow("object naming nothing is dropped")
-        << QByteArray(
-               R"({"dependencies": [{"source": "webdisk", "min_version": "1.0", "filename": "a.zip"}]})")
+        << QByteArray(R"({"dependencies": [{"source": "webdisk", "min_version": "1.0", "filename": "a.zip",
+                         "name": "<i> </i>"}]})")
         << QStringList{};
     QTest::newRow("array of texts and objects, duplicates merge")
         << QByteArray(R"({"dependencies": ["Gleise<br>Signale", {"name": "GLEISE"}, 42, null, "Depot"]})")
@@ -129,110 +120,75 @@ void TestDependencyParsing::entries()
     QCOMPARE(describeAll(parseDependencies(objectFrom(entry))), expected);
 }
 
-void TestDependencyParsing::textLines_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("German phrase with the word Version")
-        << "Signalpaket webdisk:1234 mindestens Version 2.1"
-        << "webdisk|1234|Signalpaket|2.1|" + site + "/filebase/entry/1234/||";
-    QTest::newRow("mind. Version") << "Signalpaket - mind. Version 3"
-                                   << "||Signalpaket|3|||";
-    QTest::newRow("relative entry link belongs to the community")
-        << R"(<a href="/filebase/entry/57/">Depot</a>)"
-        << "webdisk|57|Depot||" + site + "/filebase/entry/57/||";
-    QTest::newRow("foreign site's entry path is only a link")
-        << R"(<a href="https://other.example/filebase/entry/55/">Fremdmod</a>)"
-        << "url||Fremdmod||https://other.example/filebase/entry/55/||";
-    QTest::newRow("host that only ends like ours")
-        << "https://evil-trackhaven-community.de/filebase/entry/55/"
-        << "url||||https://evil-trackhaven-community.de/filebase/entry/55/||";
-    QTest::newRow("English phrase and trailing required") << "Tram Pack minimum version 3.0.1 required"
-                                                          << "||Tram Pack|3.0.1|||";
-    QTest::newRow("German required, bullet") << "\u2022 Stra\u00dfenbahn-Paket ist ben\u00f6tigt!"
-                                             << "||Stra\u00dfenbahn-Paket||||";
-    QTest::newRow("empty tags only") << "<p> </p>" << QString();
-}
-
-void TestDependencyParsing::textLines()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, expected);
-    QCOMPARE(describeAll(fromText(line)), expected.isEmpty() ? QStringList() : QStringList{expected});
-}
-
-void TestDependencyParsing::lineSplitting_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("names");
-
-    QTest::newRow("&nbsp; does not cut a name")
-        << "Gleise&nbsp;Nord; Signale" << QStringList{"Gleise Nord", "Signale"};
-    QTest::newRow("&amp; does not cut a name")
-        << "Gleise &amp; Weichen; Signale" << QStringList{"Gleise & Weichen", "Signale"};
-    QTest::newRow("character references stay whole and are decoded")
-        << "Stra&szlig;enbahn &quot;Nord&quot;;Br&#252;cken&#x21;; A&foo;B"
-        << QStringList{"Stra\u00dfenbahn \"Nord\"", "Br\u00fccken!", "A&foo;B"};
-    QTest::newRow("; inside a tag does not split")
-        << R"(<span style="color: red; font-weight: bold">Gleise</span>; Signale)"
-        << QStringList{"Gleise", "Signale"};
-    // "mind" and "ab version" inside a longer word are part of the name, not a version phrase.
-    QTest::newRow("version words need a word start")
-        << "Mastermind 3000; Grab Version 2\n\r\n ;" << QStringList{"Mastermind 3000", "Grab Version 2"};
-}
-
-void TestDependencyParsing::lineSplitting()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, names);
-    QCOMPARE(::names(fromText(text)), names);
-}
-
-void TestDependencyParsing::merging_data()
+void TestDependencyParsing::texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
 
+    const QString entry12 = "webdisk|12|Gleise||" + site + "/filebase/entry/12/||";
+    // One line, one record.
+    QTest::newRow("German phrase with the word Version")
+        << "Signalpaket webdisk:1234 mindestens Version 2.1"
+        << QStringList{"webdisk|1234|Signalpaket|2.1|" + site + "/filebase/entry/1234/||"};
+    QTest::newRow("mind. Version") << "Signalpaket - mind. Version 3" << QStringList{"||Signalpaket|3|||"};
+    QTest::newRow("relative entry link belongs to the community")
+        << R"(<a href="/filebase/entry/57/">Depot</a>)"
+        << QStringList{"webdisk|57|Depot||" + site + "/filebase/entry/57/||"};
+    QTest::newRow("foreign site's entry path is only a link")
+        << R"(<a href="https://other.example/filebase/entry/55/">Fremdmod</a>)"
+        << QStringList{"url||Fremdmod||https://other.example/filebase/entry/55/||"};
+    QTest::newRow("community host on its default or another port")
+        << "https://trackhaven-community.de:443/filebase/entry/54/; "
+           "https://trackhaven-community.de:8080/filebase/entry/55/"
+        << QStringList{"webdisk|54|||" + site + "/filebase/entry/54/||",
+                       "url||||https://trackhaven-community.de:8080/filebase/entry/55/||"};
+    QTest::newRow("host that only ends like ours")
+        << "https://evil-trackhaven-community.de/filebase/entry/55/"
+        << QStringList{"url||||https://evil-trackhaven-community.de/filebase/entry/55/||"};
+    QTest::newRow("download link") << "Depot https://x.example/filebase/entry-download/3/?x=1 ab Version 2"
+                                   << QStringList{
+                                          "url||Depot|2||https://x.example/filebase/entry-download/3/?x=1|"};
+    QTest::newRow("English phrase and trailing required")
+        << "Tram Pack minimum version 3.0.1 required" << QStringList{"||Tram Pack|3.0.1|||"};
+    QTest::newRow("German required, bullet")
+        << "\u2022 Stra\u00dfenbahn-Paket ist ben\u00f6tigt!" << QStringList{"||Stra\u00dfenbahn-Paket||||"};
+    QTest::newRow("decimal comma") << "Gleise ab Version 1,5" << QStringList{"||Gleise|1.5|||"};
+    QTest::newRow("decimal comma after mind.") << "Gleise - mind. 2,10" << QStringList{"||Gleise|2.10|||"};
+    // Phrase words inside a longer word belong to the name.
+    QTest::newRow("name ending in a number") << "Mastermind 3000" << QStringList{"||Mastermind 3000||||"};
+    QTest::newRow("word ending in ab")
+        << "Grab Version 2 ben\u00f6tigt" << QStringList{"||Grab Version 2||||"};
+    QTest::newRow("empty tags only") << "<p> </p>" << QStringList();
+    // Splitting into lines.
+    QTest::newRow("references do not cut a line, and are decoded")
+        << "Gleise&nbsp;Nord; Gleise &amp; Weichen;Stra&szlig;enbahn &quot;Nord&quot;;Br&#252;cken&#x21;; "
+           "A&foo;B"
+        << QStringList{"||Gleise Nord||||", "||Gleise & Weichen||||", "||Stra\u00dfenbahn \"Nord\"||||",
+                       "||Br\u00fccken!||||", "||A&foo;B||||"};
+    QTest::newRow("; inside a tag does not split")
+        << R"(<span style="color: red; font-weight: bold">Gleise</span>; Signale)"
+        << QStringList{"||Gleise||||", "||Signale||||"};
+    QTest::newRow("empty pieces") << "A\n\r\n ;B;" << QStringList{"||A||||", "||B||||"};
+    QTest::newRow("ends of paragraphs and list items")
+        << "<p>Gleise</p><p>Signale</p><ul>\n<li>Depot</li>\n<li>Br&uuml;cken</LI ></ul>"
+        << QStringList{"||Gleise||||", "||Signale||||", "||Depot||||", "||Br\u00fccken||||"};
+    // Two mentions of one mod merge.
     QTest::newRow("same id through link and reference fills the name")
-        << "https://trackhaven-community.de/filebase/entry/12/; Gleise (webdisk:12)"
-        << QStringList{"webdisk|12|Gleise||" + site + "/filebase/entry/12/||"};
+        << "https://trackhaven-community.de/filebase/entry/12/; Gleise (webdisk:12)" << QStringList{entry12};
     QTest::newRow("higher of two minimums wins")
         << "Gleise webdisk:12 ab Version 1.9; GLEISE ab Version 1.10; Gleise webdisk:12 ab Version 1.2"
         << QStringList{"webdisk|12|Gleise|1.10|" + site + "/filebase/entry/12/||"};
     QTest::newRow("same name, different ids stay apart")
         << "Gleise webdisk:12; Gleise webdisk:13"
-        << QStringList{"webdisk|12|Gleise||" + site + "/filebase/entry/12/||",
-                       "webdisk|13|Gleise||" + site + "/filebase/entry/13/||"};
+        << QStringList{entry12, "webdisk|13|Gleise||" + site + "/filebase/entry/13/||"};
     QTest::newRow("different mods stay apart in order") << "B; A; B" << QStringList{"||B||||", "||A||||"};
 }
 
-void TestDependencyParsing::merging()
+void TestDependencyParsing::texts()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
     QCOMPARE(describeAll(fromText(text)), expected);
-}
-
-void TestDependencyParsing::normalisation()
-{
-    QList<RepoDependency> list;
-    RepoDependency raw;
-    raw.source = QStringLiteral("  ");
-    raw.id = QStringLiteral(" 42 ");
-    raw.name = QStringLiteral(" <b>Gleise</b> ");
-    raw.minVersion = QStringLiteral("ab Version 1.2");
-    raw.downloadUrl = QStringLiteral(" https://x.example/d ");
-    addDependency(&list, raw);
-    QCOMPARE(describeAll(list), QStringList{"webdisk|42|Gleise|1.2||https://x.example/d|"});
-
-    // Nothing that names a mod: dropped, whatever else it carries.
-    RepoDependency empty;
-    empty.minVersion = QStringLiteral("1.0");
-    empty.fileName = QStringLiteral("x.zip");
-    empty.name = QStringLiteral("<i> </i>");
-    addDependency(&list, empty);
-    QCOMPARE(list.size(), 1);
 }
 
 void TestDependencyParsing::labels()

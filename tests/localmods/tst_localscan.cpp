@@ -21,6 +21,8 @@ class LocalScanTest : public QObject
 private slots:
     void nameVersionAndRootOfOneFolder_data();
     void nameVersionAndRootOfOneFolder();
+    void namesFromTheTranslationFile_data();
+    void namesFromTheTranslationFile();
     void previewFileIsChosenInOrder();
     void markersOfNestedAndTopLevelFolders();
     void foldersThatAreNoModsAreSkipped();
@@ -57,6 +59,18 @@ QStringList folderNames(const QList<LocalMod> &mods)
     for (const LocalMod &mod : mods)
         names.append(mod.folderName);
     return names;
+}
+
+// What the scan learnt about each mod: "folder|name|version|entry id|repository|mod.io id", and "*" after the
+// version when it comes from the install marker.
+QStringList describe(const QList<LocalMod> &mods)
+{
+    QStringList result;
+    for (const LocalMod &mod : mods)
+        result.append(QStringList{mod.folderName, mod.name, mod.version + (mod.versionFromMarker ? "*" : ""),
+                                  mod.repoEntryId, mod.repositoryName, mod.modioId}
+                          .join(u'|'));
+    return result;
 }
 
 QString relative(const TestEnvironment &env, const QString &path)
@@ -105,6 +119,8 @@ void LocalScanTest::nameVersionAndRootOfOneFolder_data()
             {"metadata.json", R"([{"name": "No"}])"},
             {"info.json", R"({"mod_name": "I"})"}},
            "I", "");
+    addRow("mod.lua fills what json leaves open",
+           {{"mod.json", R"({"version": "2"})"}, {"mod.lua", "name = 'Lua'\nversion = '9.1'"}}, "Lua", "2");
     addRow("json before mod.lua",
            {{"Mod.JSON", R"({"name": "Json"})"}, {"mod.lua", "name = 'Lua'\nversion = '9.1'"}}, "Json",
            "9.1");
@@ -122,12 +138,67 @@ void LocalScanTest::nameVersionAndRootOfOneFolder()
     const QList<LocalMod> mods = scanModFolder(env.root() + "/mods", manualSourceLabel());
     QCOMPARE(mods.size(), 1);
     QCOMPARE(relative(env, mods.first().contentRoot), root);
-    QCOMPARE(relative(env, mods.first().path), QStringLiteral("mods/m"));
     QCOMPARE(mods.first().name, name);
     QCOMPARE(mods.first().version, version);
     QCOMPARE(mods.first().filesVersion, version);
     QVERIFY(!mods.first().versionFromMarker);
     QCOMPARE(relative(env, findModRoot(env.root() + "/mods/m")), root);
+}
+
+void LocalScanTest::namesFromTheTranslationFile_data()
+{
+    QTest::addColumn<QByteArray>("strings");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("name");
+
+    const auto row = [](const char *tag, const QByteArray &strings, const char *key, const char *language,
+                        const char *name) {
+        QTest::newRow(tag) << strings << QString::fromUtf8(key) << language << QString::fromUtf8(name);
+    };
+    const QByteArray both = R"(function data() return { de = { ["mod_name"] = "Mein Mod" },
+        en = { ["mod_name"] = "My Mod" } } end)";
+    row("German", both, "mod_name", "de", "Mein Mod");
+    row("English", both, "mod_name", "en", "My Mod");
+    row("English when German lacks it",
+        "return { de = { other = 'x', mod_name = '' }, en = { mod_name = ' My Mod ' } }", "mod_name", "de",
+        "My Mod");
+    row("key when no language has it", both, "other", "de", "other");
+    row("English text as key", R"(return { de = { ["Invisible Dam"] = "Unsichtbarer Damm" } })",
+        "Invisible Dam", "en", "Invisible Dam");
+    row("escapes", R"(return { de = { mod_name = 'Gr\195\188ne \"Welle\" \\ Nord\x21\u{2013}\z
+                      Ost\'' } })",
+        "mod_name", "de", "Gr\u00fcne \"Welle\" \\ Nord!\u2013Ost'");
+    row("comments and long strings",
+        "-- return { de = { mod_name = 'Zeile' } }\n--[==[ return { de = { mod_name = 'Block' } } ]==]\n"
+        "function data() return { --[[ } ]] de = { mod_name -- ]]\n = [==[\nLang ]] Name]==]; } } end",
+        "mod_name", "de", "Lang ]] Name");
+    row("other fields passed over",
+        "return { 1, f('de'), de = { 'pos', [1] = 'n', [k('x')] = 'y', nested = { mod_name = 'tief' }, "
+        "mod_name = 'A' .. 'B', x = 5 }, en = { mod_name = \"English\" } }",
+        "mod_name", "de", "English");
+    // Broken files give nothing, not part of what they hold.
+    for (const char *broken :
+         {"return { en = { mod_name = 'My Mod' }, de = { x = 'a } }",
+          "return { en = { mod_name = 'My Mod', x = '\\q' } }", "return { en = { mod_name = 'My Mod' }",
+          "return { en = { mod_name = 'My Mod' } de = {} }",
+          "return { en = { mod_name = 'My Mod' } } --[[ end",
+          "return { en = { mod_name = 'My Mod', ['k'] 'v' } }", "en = { mod_name = 'My Mod' }"})
+        row(broken, broken, "mod_name", "en", "mod_name");
+}
+
+void LocalScanTest::namesFromTheTranslationFile()
+{
+    QFETCH(QByteArray, strings);
+    QFETCH(QString, key);
+    QFETCH(QString, language);
+    QFETCH(QString, name);
+    TestEnvironment env;
+    env.writeFile("mods/m/mod.lua", QStringLiteral("info = { name = _(\"%1\") }").arg(key).toUtf8());
+    env.writeFile("mods/m/Strings.lua", strings);
+    QCOMPARE(scanModFolder(env.root() + "/mods", manualSourceLabel(), QString(), language).first().name,
+             name);
+    QCOMPARE(metadataName(env.root() + "/mods/m", language), name);
 }
 
 void LocalScanTest::previewFileIsChosenInOrder()
@@ -173,21 +244,9 @@ void LocalScanTest::markersOfNestedAndTopLevelFolders()
     env.writeFile("mods/f/mod.lua", "version = '1.1'");
     env.writeFile("mods/f/.fx3modmanager.json", R"({"version": "1.2", "content_version": "1.1"})");
 
-    const QList<LocalMod> mods = scanModFolder(env.root() + "/mods", manualSourceLabel());
-    QCOMPARE(folderNames(mods), (QStringList{"a", "b", "c", "d", "e", "f"}));
-    QCOMPARE(mods[0].repoEntryId, QStringLiteral("11"));
-    QCOMPARE(mods[0].repositoryName, QStringLiteral("Nested"));
-    QCOMPARE(mods[0].name, QStringLiteral("Inner A"));
-    QCOMPARE(mods[1].repoEntryId, QStringLiteral("42"));
-    QCOMPARE(mods[1].repositoryName, QStringLiteral("Top"));
-    QCOMPARE(mods[1].version, QStringLiteral("1.0"));
-    QVERIFY(mods[2].repoEntryId.isEmpty());
-    QCOMPARE(mods[2].version, QStringLiteral("3"));
-    QCOMPARE(mods[3].name, QStringLiteral("From Marker"));
-    QCOMPARE(mods[4].version, QStringLiteral("1.3"));
-    QVERIFY(!mods[4].versionFromMarker);
-    QCOMPARE(mods[5].version, QStringLiteral("1.2"));
-    QVERIFY(mods[5].versionFromMarker);
+    QCOMPARE(describe(scanModFolder(env.root() + "/mods", manualSourceLabel())),
+             (QStringList{"a|Inner A||11|Nested|", "b|Inner B|1.0*|42|Top|", "c|c|3|||", "d|From Marker||5||",
+                          "e|e|1.3|||", "f|f|1.2*|||"}));
 }
 
 void LocalScanTest::foldersThatAreNoModsAreSkipped()
@@ -228,15 +287,10 @@ void LocalScanTest::modIoFolderUsesTheClientState()
     env.writeFile("modio/73160/mods/texture_cache/mod.io_fileid.txt", "8008");
 
     const QList<LocalMod> mods = scanModFolder(modsFolder, modIoSourceLabel());
-    QCOMPARE(folderNames(mods), (QStringList{"100", "200", "3"}));
-    QCOMPARE(mods[0].modioId, QStringLiteral("100"));
-    QCOMPARE(mods[0].name, QStringLiteral("State Name"));
-    QCOMPARE(mods[0].version, QStringLiteral("3.1"));
+    // The files' own name stays; a preview that is no web address is not taken.
+    QCOMPARE(describe(mods), (QStringList{"100|State Name|3.1|||100", "200|Lua Name|0.5|||200", "3|3||||3"}));
     QCOMPARE(mods[0].previewUrl, QStringLiteral("https://img.invalid/100.png"));
     QVERIFY(isModIoCopy(mods[0]));
-    // The files' own name stays; a preview that is no web address is not taken.
-    QCOMPARE(mods[1].name, QStringLiteral("Lua Name"));
-    QCOMPARE(mods[1].version, QStringLiteral("0.5"));
     QVERIFY(mods[1].previewUrl.isEmpty());
 
     const QHash<QString, QString> fileIds = {{"100", "1001"}, {"200", "2002"}, {"3", "3003"}};
@@ -256,7 +310,8 @@ void LocalScanTest::modIoFolderUsesTheClientState()
 void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
 {
     TestEnvironment env;
-    env.writeFile("manual/b/mod.lua", "name = 'B'");
+    env.writeFile("manual/b/mod.lua", "name = _('b_name')");
+    env.writeFile("manual/b/strings.lua", "return { de = { b_name = 'B' } }");
     env.writeFile("manual/a/mod.lua", "name = 'A'");
     env.writeFile("manual/texture_cache/mod.lua", "name = 'Cache'");
     env.writeFile("modio/mods/77/mod.lua", "name = 'M'");
@@ -270,23 +325,19 @@ void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
     folders.modIoModsPath = env.root() + "/modio/mods";
     folders.customModPaths = {env.root() + "/custom1", "", env.root() + "/missing", env.root() + "/custom2",
                               env.root() + "/custom1"};
+    folders.language = QStringLiteral("de");
     const LocalScanResult result = scanLocalMods(folders);
     // A folder reachable through two settings is listed twice.
-    QCOMPARE(folderNames(result.mods), (QStringList{"a", "b", "77", "c", "d", "c"}));
+    QCOMPARE(describe(result.mods), (QStringList{"a|A||||", "b|B||||", "77|M||||77", "c|Nested C|2.5*|5||999",
+                                                 "d|D|4|||", "c|Nested C|2.5*|5||999"}));
     QCOMPARE(result.mods[2].source, QStringLiteral("mod.io"));
     QCOMPARE(result.mods[3].source, customSourceLabel());
-    QCOMPARE(result.mods[3].name, QStringLiteral("Nested C"));
-    QCOMPARE(result.mods[3].version, QStringLiteral("2.5"));
-    QCOMPARE(result.mods[3].modioId, QStringLiteral("999"));
 
     // Folder copies: manual, custom, then mod.io; every sub-folder, described by its top level only.
-    QCOMPARE(folderNames(result.folderCopies), (QStringList{"a", "b", "texture_cache", "c", "d", "c", "77"}));
-    const LocalMod *copy = byFolder(result.folderCopies, "c");
-    QCOMPARE(copy->name, QStringLiteral("c")); // the nested mod.lua is not looked at
-    QCOMPARE(copy->repoEntryId, QStringLiteral("5"));
-    QCOMPARE(copy->version, QStringLiteral("2.5"));
-    QVERIFY(copy->modioId.isEmpty());
-    QCOMPARE(byFolder(result.folderCopies, "d")->version, QStringLiteral("4"));
+    // The nested mod.lua of c is not looked at; the mod.io id of a marker is not taken for a copy.
+    QCOMPARE(describe(result.folderCopies),
+             (QStringList{"a|A||||", "b|B||||", "texture_cache|Cache||||", "c|c|2.5*|5||", "d|D|4|||",
+                          "c|c|2.5*|5||", "77|M||||"}));
 }
 
 void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
@@ -302,6 +353,8 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     huge.append("\"}");
     env.writeFile("mods/huge/mod.json", huge);
     env.writeFile("mods/huge/mod.lua", "name = 'Small'");
+    env.writeFile("mods/hugestrings/mod.lua", "name = _('key')");
+    env.writeFile("mods/hugestrings/strings.lua", "return { en = { key = 'Big' } } --" + huge);
 #ifdef Q_OS_UNIX
     // A FIFO with a metadata name would block a reader forever.
     env.makeDir("mods/pipe");
@@ -312,6 +365,7 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     QCOMPARE(byFolder(mods, "dirs")->name, QStringLiteral("Dirs"));
     QVERIFY(byFolder(mods, "dirs")->repoEntryId.isEmpty());
     QCOMPARE(byFolder(mods, "huge")->name, QStringLiteral("Small"));
+    QCOMPARE(byFolder(mods, "hugestrings")->name, QStringLiteral("key"));
 #ifdef Q_OS_UNIX
     QCOMPARE(byFolder(mods, "pipe")->name, QStringLiteral("pipe"));
     QVERIFY(byFolder(mods, "pipe")->previewFile.isEmpty());
