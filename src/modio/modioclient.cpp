@@ -320,6 +320,9 @@ bool ModIoClient::modIoRequest(const QString &method, const QUrl &url, const QBy
 void ModIoClient::modIoGetAsync(const QUrl &url, bool requireSignIn, ModIoCallback callback)
 {
     QObject *context = m_state->context;
+    // Without its context nobody is there to hear the answer.
+    if (!context)
+        return;
     QNetworkRequest request;
     bool keyUsed = false;
     QString refusal;

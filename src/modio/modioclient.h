@@ -45,8 +45,8 @@ class ModIoClient
 {
 public:
     // Requests go through manager. context ends asynchronous requests: once it is destroyed, running
-    // requests are aborted and their callbacks are never called. Both must outlive the client; the context
-    // must not be null.
+    // requests are aborted and their callbacks are never called, and new ones are not started. The manager
+    // must outlive the client.
     ModIoClient(QNetworkAccessManager &manager, QObject *context, const ModIoClientTiming &timing = {});
     ~ModIoClient();
     ModIoClient(const ModIoClient &) = delete;
