@@ -225,6 +225,8 @@ void FakeHttpServer::onReadyRead(QTcpSocket *socket)
             socket->abort();
             return;
         }
+        if (response.silent)
+            continue;
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
         bool hasLength = false;
         for (const auto &header : std::as_const(response.headers)) {

@@ -65,6 +65,7 @@ struct FakeResponse
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     bool dropConnection = false; // close without answering
+    bool silent = false;         // keep the connection open and never answer
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 that answers canned responses by path and records every request.

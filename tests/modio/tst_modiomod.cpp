@@ -1,0 +1,455 @@
+#include "modio/modiomod.h"
+#include "modio/quickcheck.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+namespace {
+
+// Inline JSON is written with single quotes.
+QJsonObject objectOf(QByteArray json, bool singleQuotes = true)
+{
+    if (singleQuotes)
+        json.replace('\'', '"');
+    return QJsonDocument::fromJson(json).object();
+}
+
+QByteArray example(const QString &name)
+{
+    return readTestFile(QStringLiteral(FX3_TEST_DATA_DIR "/modio/") + name);
+}
+
+// Checks the fields named in expected ("name=value"), so a row names only the fields it is about.
+void compareFields(const ModIoMod &m, const QStringList &expected)
+{
+    static const QStringList names =
+        QStringLiteral(
+            "id modfileId name author submittedById authorNameId authorDisplayName version summary "
+            "description profileUrl logoUrl downloadUrl fileName md5 tags tagNames stats fileSize "
+            "dateUpdated gallery subscribed score")
+            .split(' ');
+    const QString stats = QStringLiteral("%1 %2 %3/%4/%5 %6% %7 %8")
+                              .arg(m.downloads)
+                              .arg(m.subscribers)
+                              .arg(m.ratingsTotal)
+                              .arg(m.ratingsPositive)
+                              .arg(m.ratingsNegative)
+                              .arg(m.ratingPercentPositive)
+                              .arg(m.ratingWeighted)
+                              .arg(m.ratingText);
+    const QStringList values = {m.id,
+                                m.modfileId,
+                                m.name,
+                                m.author,
+                                m.submittedById,
+                                m.authorNameId,
+                                m.authorDisplayName,
+                                m.version,
+                                m.summary,
+                                m.description,
+                                m.profileUrl,
+                                m.logoUrl,
+                                m.downloadUrl,
+                                m.fileName,
+                                m.md5,
+                                m.tags.join('/'),
+                                m.tagNames.join('/'),
+                                stats,
+                                QString::number(m.fileSize),
+                                QString::number(m.dateUpdated),
+                                QString::number(m.galleryImageCount),
+                                QString::number(m.subscribed),
+                                QString::number(m.quickCheckScore)};
+    for (const QString &pair : expected) {
+        const QString name = pair.section('=', 0, 0);
+        QVERIFY2(names.contains(name), qPrintable(name));
+        QCOMPARE(name + '=' + values.at(names.indexOf(name)), pair);
+    }
+}
+
+// count filler words that contain none of the promotional or technical words.
+QString words(int count, const QString &tail = QString())
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list.append(i % 7 == 3 ? QStringLiteral("zz\t") : QStringLiteral("zz"));
+    return list.join(' ') + tail;
+}
+
+const QString rogueMd5 = QStringLiteral("md5=2d4a0e2d7273db6b0a94b0740a88ad0d");
+const QString rogueUrl = QStringLiteral(
+    "downloadUrl=https://*.modapi.io/v1/games/1/mods/1/files/1/download/c489a0354111a4d76640d47f0cdcb294");
+const QString noGallery = QStringLiteral("Keine zusätzlichen Galerie-Screenshots auf mod.io");
+const QString promotional =
+    QStringLiteral("Beschreibung wirkt stark werblich, enthält aber wenig technische Mod-Informationen");
+const QString account = QStringLiteral("Generischer mod.io-Accountname (%1)");
+constexpr qint64 now = 1700000000;
+
+} // namespace
+
+class ModIoModTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void publishedExamples_data();
+    void publishedExamples();
+    void looseMembers_data();
+    void looseMembers();
+    void modfileOnlyAddsWhatItKnows_data();
+    void modfileOnlyAddsWhatItKnows();
+    void quickCheckStageOne_data();
+    void quickCheckStageOne();
+    void fileIndicators_data();
+    void fileIndicators();
+    void reportScansTheModFolder();
+    void authorHistory_data();
+    void authorHistory();
+    void reportText();
+};
+
+void ModIoModTest::publishedExamples_data()
+{
+    QTest::addColumn<QJsonObject>("mod");
+    QTest::addColumn<QStringList>("fields");
+    const QStringList rogue = {"id=2",
+                               "name=Rogue Knight HD Pack",
+                               "author=XanT",
+                               "submittedById=1",
+                               "authorNameId=xant",
+                               "authorDisplayName=",
+                               "modfileId=2",
+                               "version=1.3",
+                               "fileName=rogue-knight-v1.zip",
+                               rogueMd5,
+                               "fileSize=15181",
+                               "dateUpdated=1499841487",
+                               "logoUrl=https://assets.modcdn.io/images/placeholder/card.png",
+                               "gallery=1",
+                               "tags=Unity",
+                               "tagNames=Unity",
+                               "subscribed=1",
+                               "stats=27492 16394 1230/1047/183 91% 87.38 Very Positive",
+                               "description=Rogue HD Pack does exactly what you thi...",
+                               "summary=It's time to bask in the glory of beautiful 4k textures!",
+                               "profileUrl=https://mod.io/g/rogue-knight/m/rogue-knight-hd-pack"};
+    QTest::newRow("mod") << objectOf(example("get-mod.response.json"), false)
+                         << rogue + QStringList{rogueUrl};
+    QTest::newRow("mod of the current docs")
+        << objectOf(example("mod-object.sample.json"), false)
+        << rogue + QStringList{"downloadUrl=https://api.mod.io/v1/games/1/mods/1/files/1/download/"
+                               "c489a0354111a4d76640d47f0cdcb294"};
+    QTest::newRow("dependency list")
+        << objectOf(example("get-mod-dependencies.response.cleaned.json"), false).value("data")[0].toObject()
+        << rogue;
+}
+
+void ModIoModTest::publishedExamples()
+{
+    QFETCH(QJsonObject, mod);
+    QFETCH(QStringList, fields);
+    compareFields(parseModIoMod(mod, {"1", "2"}), fields);
+    QCOMPARE(modIoUserName(objectOf(example("me.response.json"), false)), QStringLiteral("XanT"));
+}
+
+void ModIoModTest::looseMembers_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("fields");
+    const auto row = [](const char *name, const char *json, const QStringList &fields) {
+        QTest::newRow(name) << QByteArray(json) << fields;
+    };
+    row("empty object", "{}",
+        {"id=", "name=Unbenannter Mod", "author=", "modfileId=", "fileSize=0", "stats=0 0 0/0/0 -1% 0 ",
+         "gallery=0", "subscribed=0"});
+    row("name must be a string", "{'name':17}", {"name=Unbenannter Mod"});
+    row("empty name stays empty", "{'name':''}", {"name="});
+    row("large ids without exponent", "{'id':12345678901234,'submitted_by':{'id':9007199254740993}}",
+        {"id=12345678901234", "submittedById=9007199254740993"});
+    row("ids as text", "{'id':'77','submitted_by':{'id':' 5 '}}",
+        {"id=77", "submittedById=5", "subscribed=1"});
+    row("display name before name id",
+        "{'submitted_by':{'username':' ','display_name_portal':' D ','name_id':'n'}}",
+        {"author=D", "authorNameId=n"});
+    row("name id last", "{'submitted_by':{'name_id':' n '}}", {"author=n"});
+    row("HTML description", "{'description_plaintext':' ','description':'<p>a<BR />b</p> ','summary':'s'}",
+        {"description=a\nb", "summary=s"});
+    row("summary as description", "{'description':'<p></p>','summary':' s '}", {"description=s"});
+    row("logo chain",
+        "{'logo':{'thumb_320x180':'','thumb_1280x720':'big','original':'o'},'media':{"
+        "'images':[{}]}}",
+        {"logoUrl=big", "gallery=1"});
+    row("gallery image as logo", "{'logo':{},'media':{'images':[{'thumb_320x180':'','original':'i'},{}]}}",
+        {"logoUrl=i", "gallery=2"});
+    row("Windows release wins",
+        "{'platforms':[{'platform':'linux','modfile_live':5},{'platform':'windows'},"
+        "{'platform':' Windows ','modfile_live':'7'},{'platform':'ALL','modfile_live':8}]}",
+        {"modfileId=7"});
+    row("all platforms",
+        "{'modfile':{},'platforms':[{'platform':'source','modfile_live':5},{'platform':'all',"
+        "'modfile_live':6}]}",
+        {"modfileId=6"});
+    row("first live file otherwise",
+        "{'platforms':[{'platform':'PS5','modfile_live':' "
+        "'},{'platform':'PS5','modfile_live':4},"
+        "{'platform':'mac','modfile_live':9}]}",
+        {"modfileId=4"});
+    row("live modfile before platforms",
+        "{'modfile':{'id':3},'platforms':[{'platform':'WINDOWS','modfile_live':4}]}", {"modfileId=3"});
+    row("later file date raises the date",
+        "{'date_updated':100,'modfile':{'date_updated':150,'filesize':-4}}",
+        {"dateUpdated=150", "fileSize=0"});
+    row("earlier file date keeps it", "{'date_updated':100,'modfile':{'date_updated':50}}",
+        {"dateUpdated=100"});
+    row("stats with null share",
+        "{'stats':{'downloads_total':'12','ratings_percentage_positive':null,'ratings_display_"
+        "text':' ok '}}",
+        {"stats=12 0 0/0/0 -1% 0 ok"});
+    row("zero share is a share", "{'stats':{'ratings_percentage_positive':0}}", {"stats=0 0 0/0/0 0% 0 "});
+    row("tags",
+        "{'tags':[{'name':'a','name_localized':'A'},{'name':''},{'name':'b'},"
+        "{'name_localized':'C'}]}",
+        {"tags=A/b/C", "tagNames=a/b/"});
+    row("quick check runs", "{'submitted_by':{'username':'modio_user77'}}", {"score=4"});
+}
+
+void ModIoModTest::looseMembers()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, fields);
+    compareFields(parseModIoMod(objectOf(json), {"77"}), fields);
+}
+
+void ModIoModTest::modfileOnlyAddsWhatItKnows_data()
+{
+    QTest::addColumn<QByteArray>("modfile");
+    QTest::addColumn<QStringList>("fields");
+    const QStringList kept = {"modfileId=1",           "version=0.9", "fileName=old.zip",      "md5=aa",
+                              "downloadUrl=https://o", "fileSize=10", "dateUpdated=2000000000"};
+    QTest::newRow("empty object") << QByteArray("{}") << kept;
+    QTest::newRow("empty members") << QByteArray("{'id':'','version':'','filename':'','filehash':{"
+                                                 "'md5':' '},'download':{'binary_url':' '},'filesize':0}")
+                                   << kept;
+    QTest::newRow("published modfile")
+        << example("get-modfile.response.json")
+        << QStringList{"modfileId=2", "version=1.3",    "fileName=rogue-knight-v1.zip", rogueMd5,
+                       rogueUrl,      "fileSize=15181", "dateUpdated=2000000000"};
+    QTest::newRow("md5 in capitals") << QByteArray("{'filehash':{'md5':' AB12 '},'date_updated':2000000001}")
+                                     << QStringList{"md5=ab12", "dateUpdated=2000000001"};
+}
+
+void ModIoModTest::modfileOnlyAddsWhatItKnows()
+{
+    QFETCH(QByteArray, modfile);
+    QFETCH(QStringList, fields);
+    ModIoMod record = parseModIoMod(objectOf("{'date_updated':2000000000,'modfile':{'id':1,'version':'0.9',"
+                                             "'filename':'old.zip','filehash':{'md5':'AA'},'download':{"
+                                             "'binary_url':' https://o '},'filesize':10}}"));
+    applyModIoModfile(record, objectOf(modfile));
+    compareFields(record, fields);
+}
+
+void ModIoModTest::quickCheckStageOne_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("author");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<int>("gallery");
+    QTest::addColumn<int>("score");
+    QTest::addColumn<QStringList>("reasons");
+    const auto row = [](const char *name, const QString &username, const QString &author,
+                        const QString &description, int gallery, int score, const QStringList &reasons) {
+        QTest::newRow(name) << username << author << description << gallery << score << reasons;
+    };
+    const QString buzz = QStringLiteral(" Stunning ICONIC einzigartig Atemberaubend");
+    row("nothing", "Lok", "Lok", "Eine Lok.", 2, 0, {});
+    row("no gallery", "", "", "", 0, 1, {noGallery});
+    row("generic account", " modio_user123 ", "x", "", 1, 3, {account.arg("modio_user123")});
+    row("generic account, any case and dash", "MODIOUSER-x", "", "", 1, 3, {account.arg("MODIOUSER-x")});
+    row("letters of any script", "modio-userÄ9", "", "", 1, 3, {account.arg("modio-userÄ9")});
+    row("something must follow user", "modio_user", "", "", 1, 0, {});
+    row("no other characters", "modio_user 1", "", "", 1, 0, {});
+    row("author without username", "", "modio_user_7", "", 1, 3, {account.arg("modio_user_7")});
+    row("username before author", "Lok", "modio_user_7", "", 1, 0, {});
+    row("319 words", "", "", words(319), 1, 0, {});
+    row("320 words", "", "", words(320), 1, 1, {"Lange Beschreibung (320 Wörter)"});
+    row("649 words", "", "", " " + words(649) + "\n", 1, 1, {"Lange Beschreibung (649 Wörter)"});
+    row("650 words", "", "", words(650), 1, 2, {"Sehr lange Beschreibung (650 Wörter)"});
+    row("a no-break space joins words", "", "", words(318, QStringLiteral(" zz\u00a0zz")), 1, 0, {});
+    row("three language sections", "", "", "## Deutsch\nText\nEnglish:\nText\n  Français —  \nTexte\nDEUTSCH",
+        1, 1, {"Mindestens 3 klar getrennte Sprachabschnitte"});
+    row("four sections, headings of up to four #", "", "", "#### русский\n中文\nPolski -\nespañol", 1, 1,
+        {"Mindestens 4 klar getrennte Sprachabschnitte"});
+    row("same language twice counts once", "", "", "Deutsch\nEnglish\ndeutsch:", 1, 0, {});
+    row("a language inside a line is no heading", "", "", "Deutsch\nEnglish\nauf Français\n##### Dutch", 1, 0,
+        {});
+    row("promotional", "", "", words(116, buzz + " 😀 Version Mesh"), 1, 1, {promotional});
+    row("three technical words", "", "", words(115, buzz + " Version KAPAZITÄT 😀 LOD0"), 1, 0, {});
+    row("three promotional words", "", "", words(117, " unique UNIQUE stunning iconic"), 1, 0, {});
+    row("119 words are never promotional", "", "", words(115, buzz), 1, 0, {});
+    row("all in order", "modio_userX", "", words(700, "\nEnglish\nDeutsch\nFrench\n" + buzz), 0, 8,
+        {account.arg("modio_userX"), "Sehr lange Beschreibung (707 Wörter)",
+         "Mindestens 3 klar getrennte Sprachabschnitte", noGallery, promotional});
+}
+
+void ModIoModTest::quickCheckStageOne()
+{
+    QFETCH(QString, username);
+    QFETCH(QString, author);
+    QFETCH(QString, description);
+    QFETCH(int, gallery);
+    QFETCH(int, score);
+    QFETCH(QStringList, reasons);
+    ModIoMod record;
+    record.authorUsername = username;
+    record.author = author;
+    record.description = description;
+    record.galleryImageCount = gallery;
+    record.quickCheckScore = 9;
+    record.quickCheckReasons = QStringList{"old"};
+    computeModIoQuickCheck(record);
+    QCOMPARE(record.quickCheckReasons, reasons);
+    QCOMPARE(record.quickCheckScore, score);
+}
+
+void ModIoModTest::fileIndicators_data()
+{
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("generic");
+    QTest::addColumn<QStringList>("reasons"); // each worth its points: "2|text" or "1|text"
+    const QString many = QStringLiteral("2|%1 sehr generisch benannte Mesh-/Materialdateien gefunden");
+    const QString some = QStringLiteral("1|%1 generisch benannte Mesh-/Materialdateien gefunden");
+    const QString share = QStringLiteral("1|Hoher Anteil generischer Namen bei %1 Mesh-/Materialdateien");
+    QTest::newRow("7 generic") << 7 << 7 << QStringList();
+    QTest::newRow("8 generic") << 8 << 8 << QStringList{some.arg(8)};
+    QTest::newRow("15 generic") << 40 << 15 << QStringList{some.arg(15)};
+    QTest::newRow("16 generic") << 40 << 16 << QStringList{many.arg(16)};
+    QTest::newRow("35 of 100") << 100 << 35 << QStringList{many.arg(35), share.arg(100)};
+    QTest::newRow("34 of 100") << 100 << 34 << QStringList{many.arg(34)};
+    QTest::newRow("28 of 80") << 80 << 28 << QStringList{many.arg(28), share.arg(80)};
+    QTest::newRow("27 of 79") << 79 << 27 << QStringList{many.arg(27)};
+}
+
+void ModIoModTest::fileIndicators()
+{
+    QFETCH(int, total);
+    QFETCH(int, generic);
+    QFETCH(QStringList, reasons);
+    QStringList found{"stage one"};
+    int score = 1;
+    applyModIoGenericFiles({total, generic}, found, score);
+    int expectedScore = 1;
+    for (QString &reason : reasons) {
+        expectedScore += reason.section('|', 0, 0).toInt();
+        reason = reason.section('|', 1);
+    }
+    QCOMPARE(found, QStringList{"stage one"} + reasons);
+    QCOMPARE(score, expectedScore);
+}
+
+void ModIoModTest::reportScansTheModFolder()
+{
+    TestEnvironment env;
+    const QStringList generic = {"m_1.msh",   "Mesh-22.mtl", "MAT3.msh",     "material_4.MTL",
+                                 "beton.msh", "Grün.mtl",    "a/b/wood.msh", "Red.msh"};
+    const QStringList other = {"wooden.msh", "m_1a.msh", "m.msh", "red.txt", "blue.msh.bak", "rot.old.mtl"};
+    for (const QString &name : generic + other)
+        QVERIFY(writeTestFile(env.root() + "/mods/4711/" + name, "x"));
+    const ModIoGenericFileCount count = countModIoGenericFiles(env.root() + "/mods/4711");
+    QCOMPARE(count.generic, 8);
+    QCOMPARE(count.total, 12);
+
+    ModIoMod record;
+    record.id = QStringLiteral("4711");
+    record.quickCheckScore = 2;
+    record.quickCheckReasons = QStringList{"a"};
+    QCOMPARE(startModIoQuickCheckReport(record, env.root() + "/mods").reasons.size(), 2);
+    QCOMPARE(startModIoQuickCheckReport(record, env.root() + "/mods").score, 3);
+    QCOMPARE(startModIoQuickCheckReport(record, QString()).score, 2);
+    QCOMPARE(startModIoQuickCheckReport(record, env.root() + "/none").score, 2);
+    record.id.clear();
+    QCOMPARE(startModIoQuickCheckReport(record, env.root() + "/mods/4711").score, 2);
+
+    QCOMPARE(modIoAuthorHistoryUrl("https://g-1.modapi.io/v1", 0, "12").toString(),
+             QStringLiteral(
+                 "https://g-1.modapi.io/v1/games/73160/mods?submitted_by=12&_sort=-date_live&_limit=100"));
+    QCOMPARE(modIoAuthorHistoryUrl("r", 9, "1").path(), QStringLiteral("r/games/9/mods"));
+    record.submittedById = QStringLiteral("12");
+    QVERIFY(needsModIoAuthorHistory(record, true));
+    QVERIFY(!needsModIoAuthorHistory(record, false));
+    QVERIFY(!needsModIoAuthorHistory(ModIoMod(), true));
+}
+
+void ModIoModTest::authorHistory_data()
+{
+    QTest::addColumn<QList<qint64>>("ages"); // seconds before now; from now on date_live is 0
+    QTest::addColumn<int>("score");
+    QTest::addColumn<QString>("reason");
+    const QString last30 =
+        QStringLiteral("Sehr hohe Veröffentlichungsdichte: %1 Mods in den letzten 30 Tagen");
+    const QString last90 = QStringLiteral("Hohe Veröffentlichungsdichte: %1 Mods in den letzten 90 Tagen");
+    QTest::newRow("none") << QList<qint64>() << 0 << "";
+    QTest::newRow("5 in 30 days") << QList<qint64>{0, 1, 2592000, 2592000, 5, 9000000} << 2 << last30.arg(5);
+    QTest::newRow("30 days end at 2592001 s") << QList<qint64>{0, 1, 2, 3, 2592001} << 0 << "";
+    QTest::newRow("5 in 30 days hide the 90-day count")
+        << QList<qint64>{0, 1, 2, 3, 4, 3000000, 3000000, 3000000} << 2 << last30.arg(5);
+    QTest::newRow("4 in 30 and 4 more in 90 days")
+        << QList<qint64>{0, 1, 2, 3, 2592001, 4000000, 7776000, 7776000} << 1 << last90.arg(8);
+    QTest::newRow("90 days end at 7776001 s")
+        << QList<qint64>{0, 1, 2, 3, 2592001, 4000000, 7776000, 7776001} << 0 << "";
+    QTest::newRow("future and missing dates do not count")
+        << QList<qint64>{-1, -50, now, now + 1, 0, 1, 2, 3} << 0 << "";
+}
+
+void ModIoModTest::authorHistory()
+{
+    QFETCH(QList<qint64>, ages);
+    QFETCH(int, score);
+    QFETCH(QString, reason);
+    QJsonArray data;
+    for (const qint64 age : ages)
+        data.append(QJsonObject{{"id", 1}, {"date_live", qMax<qint64>(0, now - age)}});
+    data.append(QJsonObject{{"id", 2}});
+    ModIoQuickCheckReport report{1, {"x"}, {}};
+    addModIoAuthorHistory(report, QJsonDocument(QJsonObject{{"data", data}}), now);
+    QCOMPARE(report.authorNote,
+             QStringLiteral("Öffentliche Mod-Historie des Autors: %1 Einträge in der geprüften Auswahl.")
+                 .arg(ages.size() + 1));
+    QCOMPARE(report.score, 1 + score);
+    QCOMPARE(report.reasons, QStringList({"x", reason}).mid(0, reason.isEmpty() ? 1 : 2));
+
+    // An answer that is no object adds nothing.
+    ModIoQuickCheckReport untouched{1, {"x"}, {}};
+    addModIoAuthorHistory(untouched, QJsonDocument(data), now);
+    QCOMPARE(untouched.authorNote, QString());
+    QCOMPARE(untouched.score, 1);
+}
+
+void ModIoModTest::reportText()
+{
+    const QStringList levels = {"wenige oder keine automatischen Auffälligkeiten",
+                                "mehrere Indizien vorhanden", "auffällige Häufung von Indizien"};
+    for (const int score : {-1, 0, 1, 2, 3, 4, 9})
+        QCOMPARE(modIoQuickCheckLevelText(score), levels.at(score < 2 ? 0 : score < 4 ? 1 : 2));
+
+    const QString closing = QStringLiteral("\nNicht automatisch geprüft werden u. a. Modellgeometrie, "
+                                           "Mappingfehler, falsche Positionierung und der "
+                                           "tatsächliche Polycount.\n\nWichtig: Diese Prüfung liefert nur "
+                                           "Indizien und keinen Beweis dafür, dass eine "
+                                           "Mod mit KI erstellt wurde oder qualitativ schlecht ist.");
+    QCOMPARE(modIoQuickCheckReportText(QStringLiteral("Lok %2"), {2, {"a", "b"}, "Notiz."}),
+             "Schnellprüfung für: Lok %2\n\nErgebnis: mehrere Indizien vorhanden\nIndizien-Punktwert: "
+             "2\n\nNotiz.\n"
+             "\nGefundene Hinweise:\n- a\n- b\n" +
+                 closing);
+    QCOMPARE(modIoQuickCheckReportText(QStringLiteral("Lok"), {}),
+             "Schnellprüfung für: Lok\n\nErgebnis: wenige oder keine automatischen Auffälligkeiten\n"
+             "Indizien-Punktwert: 0\n\nGefundene Hinweise:\n- Keine der automatisch prüfbaren Regeln hat "
+             "angeschlagen.\n" +
+                 closing);
+}
+
+QTEST_GUILESS_MAIN(ModIoModTest)
+#include "tst_modiomod.moc"
