@@ -1,5 +1,6 @@
 #include "modio/modiomod.h"
 
+#include "catalog/htmltext.h"
 #include "catalog/jsonvalues.h"
 #include "modio/quickcheck.h"
 
