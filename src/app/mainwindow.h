@@ -126,6 +126,8 @@ private:
     QString effectiveModIoModsPath() const;
     LocalModFolders localModFolders() const;
     void rebuildInstalledView();
+    // Table, gallery or the empty-state text, whichever fits.
+    void showInstalledViews();
     void relinkLocalMods();
     void warnAboutDuplicates();
     void setInstalledGalleryMode(bool gallery);

@@ -263,6 +263,8 @@ void MainWindow::refreshUpdatesEmptyState()
             emptyText = tr("Lade Repositorys…");
         else if (!catalogUnavailableText().isEmpty())
             emptyText = catalogUnavailableText();
+        else if (localModsLoaded && localMods.isEmpty())
+            emptyText = tr("Es sind noch keine Mods installiert.");
         else if (catalogLoaded && localModsLoaded)
             emptyText = tr("Alle installierten Mods sind auf dem neuesten Stand.");
         else

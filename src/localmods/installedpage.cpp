@@ -128,8 +128,12 @@ QWidget *MainWindow::buildInstalledPage()
     view.gallery = new CardGridView(220, 0, view.views);
     view.gallery->setModel(view.model);
     view.gallery->setSelectionModel(view.table->selectionModel());
+    view.emptyLabel = makeEmptyListLabel(view.views);
+    view.emptyLabel->setText(tr("Keine Mods gefunden. Installiere Mods aus einem Katalog oder wähle unter "
+                                "„Einstellungen“ die Mod-Ordner des Spiels."));
     view.views->addWidget(view.table);
     view.views->addWidget(view.gallery);
+    view.views->addWidget(view.emptyLabel);
     layout->addWidget(view.views, 1);
 
     connect(rescanButton, &QPushButton::clicked, this, &MainWindow::rescanLocalMods);
@@ -143,9 +147,19 @@ QWidget *MainWindow::buildInstalledPage()
 void MainWindow::setInstalledGalleryMode(bool gallery)
 {
     InstalledView &view = installedView;
-    view.views->setCurrentWidget(gallery ? static_cast<QWidget *>(view.gallery) : view.table);
+    view.galleryMode = gallery;
     view.galleryButton->setChecked(gallery);
     view.listButton->setChecked(!gallery);
+    showInstalledViews();
+}
+
+void MainWindow::showInstalledViews()
+{
+    InstalledView &view = installedView;
+    QWidget *shown = view.galleryMode ? static_cast<QWidget *>(view.gallery) : view.table;
+    if (localModsLoaded && localMods.isEmpty())
+        shown = view.emptyLabel;
+    view.views->setCurrentWidget(shown);
 }
 
 int MainWindow::selectedLocalModIndex() const
@@ -218,6 +232,7 @@ void MainWindow::rebuildInstalledView()
     std::iota(all.begin(), all.end(), 0);
     view.model->setShownRecords(all);
     view.columns->fitToSample();
+    showInstalledViews();
     for (int i = 0; i < localMods.size() && !selectedPath.isEmpty(); ++i) {
         if (localMods.at(i).path == selectedPath) {
             view.table->selectRow(view.model->rowOfRecord(i));

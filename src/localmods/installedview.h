@@ -2,6 +2,7 @@
 
 class CardGridView;
 class ColumnFiller;
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
@@ -13,6 +14,9 @@ struct InstalledView
     QStackedWidget *views = nullptr;
     QTableView *table = nullptr;
     CardGridView *gallery = nullptr;
+    // Shown instead of table and gallery while no mod was found.
+    QLabel *emptyLabel = nullptr;
+    bool galleryMode = false;
     // Rows of table and gallery alike: records are indexes into the local mods.
     RecordTableModel *model = nullptr;
     QPushButton *listButton = nullptr;

@@ -202,6 +202,13 @@ void MainWindowTest::emptyListSaysWhy()
     QCOMPARE(window().updatesView.views->currentWidget(), window().updatesView.emptyLabel);
     QCOMPARE(window().updatesView.emptyLabel->text(),
              QStringLiteral("Alle installierten Mods sind auf dem neuesten Stand."));
+    // Nothing installed at all: neither "up to date" nor an empty table.
+    QVERIFY(QDir(fixture->userMods).removeRecursively() && QDir(fixture->modIoMods).removeRecursively());
+    window().rescanLocalMods();
+    QCOMPARE(window().updatesView.emptyLabel->text(), QStringLiteral("Es sind noch keine Mods installiert."));
+    QCOMPARE(window().installedView.views->currentWidget(), window().installedView.emptyLabel);
+    window().setInstalledGalleryMode(true);
+    QCOMPARE(window().installedView.views->currentWidget(), window().installedView.emptyLabel);
     // An unreachable site is not "up to date".
     fixture->server.setResponse("/filebase/repos/fx3-v3.json", 500, "kaputt");
     QVERIFY(fixture->reload());
