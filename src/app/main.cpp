@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/qttranslation.h"
 #include "app/settings.h"
+#include "platform/linkscheme.h"
 
 #include <QApplication>
 #include <QImageReader>
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(AppInfo::appIconResource)));
     QApplication::setApplicationVersion(QString::fromLatin1(AppInfo::version));
 
+    registerLinkScheme();
     const QString language = chooseInterfaceLanguage(QLocale::system().language() == QLocale::German);
     // Installed first, searched last: the program's own table decides where both know a text.
     QTranslator qtTranslator;
