@@ -69,6 +69,8 @@ void MainWindow::modIoLoginEmail()
         QSettings settings;
         settings.setValue(QStringLiteral("modio/api_key"), answer.trimmed());
         settings.sync();
+        // The key stays even when the player stops below; the header must not keep saying it is missing.
+        updateModIoAccountLabel();
     }
     if (!prompts.textInput(tr("Bei mod.io anmelden"), tr("E-Mail-Adresse:"), false, &answer) ||
         answer.trimmed().isEmpty())
