@@ -46,9 +46,10 @@ int drawBadge(QPainter *painter, const QFont &font, const QString &text, const Q
 ModIoListDelegate::ModIoListDelegate(QObject *parent) : QStyledItemDelegate(parent)
 {}
 
-QSize ModIoListDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
+QSize ModIoListDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    return QSize(option.rect.width() > 0 ? option.rect.width() : 400, rowHeight);
+    // The width is the list's: a row never asks for more.
+    return QSize(1, rowHeight);
 }
 
 void ModIoListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTimer>
@@ -44,7 +45,7 @@ QComboBox *makeCombo(QWidget *parent, const char *objectName, const QList<QPair<
         box->addItem(item.first, item.second);
     box->setMinimumHeight(32);
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(9);
+    box->setMinimumContentsLength(8);
     return box;
 }
 } // namespace
@@ -71,8 +72,15 @@ QWidget *MainWindow::buildModIoPage()
 
     auto *header = new QFrame(page);
     header->setObjectName(QStringLiteral("modIoHeader"));
-    auto *headerRow = new QHBoxLayout(header);
-    headerRow->setContentsMargins(10, 6, 10, 6);
+    // Two rows: the account and its buttons above the navigation, so that neither is cut at the window's
+    // smallest width.
+    auto *headerRows = new QVBoxLayout(header);
+    headerRows->setContentsMargins(10, 6, 10, 6);
+    headerRows->setSpacing(6);
+    auto *accountRow = new QHBoxLayout;
+    auto *headerRow = new QHBoxLayout;
+    headerRows->addLayout(accountRow);
+    headerRows->addLayout(headerRow);
     view.browseButton = makeButton(tr("🔍  Durchsuchen"), header);
     view.subscriptionsButton = makeButton(tr("★  Meine Abos"), header);
     view.installedButton = makeButton(tr("↥  Installiert / Updates"), header);
@@ -91,13 +99,13 @@ QWidget *MainWindow::buildModIoPage()
     view.steamButton = makeButton(tr("Mit Steam anmelden"), header, "modIoSteam");
     view.emailButton = makeButton(tr("E-Mail"), header, "modIoEmail");
     view.logoutButton = makeButton(tr("Abmelden"), header, "modIoLogout");
-    headerRow->addSpacing(12);
-    headerRow->addWidget(serviceLabel);
     headerRow->addStretch();
-    headerRow->addWidget(view.accountLabel);
-    headerRow->addWidget(view.steamButton);
-    headerRow->addWidget(view.emailButton);
-    headerRow->addWidget(view.logoutButton);
+    accountRow->addWidget(serviceLabel);
+    accountRow->addStretch();
+    accountRow->addWidget(view.accountLabel);
+    accountRow->addWidget(view.steamButton);
+    accountRow->addWidget(view.emailButton);
+    accountRow->addWidget(view.logoutButton);
     connect(view.steamButton, &QPushButton::clicked, this, &MainWindow::modIoLoginSteam);
     connect(view.emailButton, &QPushButton::clicked, this, &MainWindow::modIoLoginEmail);
     connect(view.logoutButton, &QPushButton::clicked, this, &MainWindow::modIoLogout);
@@ -112,6 +120,7 @@ QWidget *MainWindow::buildModIoPage()
     view.search->setPlaceholderText(tr("🔍  Mods oder Autoren suchen …  (@Name = nur Autor)"));
     view.search->setClearButtonEnabled(true);
     view.search->setMinimumHeight(32);
+    view.search->setMinimumWidth(200);
     view.source = makeCombo(searchBar, nullptr,
                             {{tr("Alle mod.io Mods"), QStringLiteral("all")},
                              {tr("Meine Abonnements"), QStringLiteral("subscribed")},
@@ -135,10 +144,12 @@ QWidget *MainWindow::buildModIoPage()
     view.category = makeCombo(searchBar, "modIoCategory", {{tr("Alle Kategorien"), QString()}});
     view.blacklistButton = makeButton(tr("Blacklist"), searchBar);
     view.reloadButton = makeButton(tr("Aktualisieren"), searchBar);
-    searchRow->addWidget(view.search, 1);
-    for (QWidget *widget : std::initializer_list<QWidget *>{
-             view.source, view.sort, view.rating, view.category, view.blacklistButton, view.reloadButton})
-        searchRow->addWidget(widget);
+    // A wide window gives the boxes room for their whole texts; a narrow one shortens them first.
+    searchRow->addWidget(view.search, 3);
+    for (QComboBox *box : {view.source, view.sort, view.rating, view.category})
+        searchRow->addWidget(box, 1);
+    searchRow->addWidget(view.blacklistButton);
+    searchRow->addWidget(view.reloadButton);
     layout->addWidget(searchBar);
 
     view.searchDelay = new QTimer(this);
@@ -177,6 +188,8 @@ QWidget *MainWindow::buildModIoPage()
     view.list->setSelectionMode(QAbstractItemView::SingleSelection);
     view.list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows are as wide as the list; their texts are cut instead.
+    view.list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view.list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MainWindow::modIoSelectionChanged);
@@ -202,9 +215,15 @@ QWidget *MainWindow::buildModIoPage()
     listLayout->addWidget(view.list, 1);
     listLayout->addLayout(statusRow);
 
-    auto *detail = new QFrame(splitter);
+    // The panel scrolls when a small window cannot show all of it, instead of squeezing its parts together.
+    auto *detailScroll = new QScrollArea(splitter);
+    detailScroll->setWidgetResizable(true);
+    detailScroll->setFrameShape(QFrame::NoFrame);
+    detailScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    detailScroll->setMinimumWidth(310);
+    auto *detail = new QFrame;
     detail->setObjectName(QStringLiteral("modIoDetailPanel"));
-    detail->setMinimumWidth(300);
+    detailScroll->setWidget(detail);
     auto *detailLayout = new QVBoxLayout(detail);
     detailLayout->setContentsMargins(12, 12, 12, 12);
     view.preview = new QLabel(detail);
@@ -255,7 +274,7 @@ QWidget *MainWindow::buildModIoPage()
             [this] { showModIoAiReport(modIoView.selectedIndex); });
 
     splitter->addWidget(listColumn);
-    splitter->addWidget(detail);
+    splitter->addWidget(detailScroll);
     splitter->setStretchFactor(0, 1);
     splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
