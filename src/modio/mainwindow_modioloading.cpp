@@ -209,7 +209,8 @@ void MainWindow::handleModIoPage(int generation, int offset, ModIoSource source,
         continueModIoLoading(true);
         return;
     }
-    if (offset == 0 && view.replaceOnFirstPage) {
+    const bool replacing = offset == 0 && view.replaceOnFirstPage;
+    if (replacing) {
         view.mods.clear();
         view.replaceOnFirstPage = false;
         view.cacheShown = false;
@@ -231,6 +232,10 @@ void MainWindow::handleModIoPage(int generation, int offset, ModIoSource source,
         known.insert(record.id);
         view.mods.append(record);
     }
+    // The rows name records by position: once the cached ones are replaced, they must be rebuilt now, not
+    // only after the continuations that may follow.
+    if (replacing)
+        applyModIoFilter();
 
     const ModIoListRequest request = modIoListRequest(offset);
     if (isCacheableModIoPage(request, view.category->currentIndex(), view.rating->currentData().toInt()))

@@ -312,14 +312,16 @@ void MainWindow::applyModIoFilter()
     const QString selectedId = view.selectedIndex >= 0 && view.selectedIndex < view.mods.size()
                                    ? view.mods.at(view.selectedIndex).id
                                    : QString();
-    const int scroll = view.list->verticalScrollBar()->value();
+    QScrollBar *scrollBar = view.list->verticalScrollBar();
+    const int scroll = scrollBar->value();
     const QList<int> shown = filterModIoRecords(view.mods, view.searchIndex, currentModIoFilter(),
                                                 {view.modIoSubscribedIds, view.installedIds, view.blacklist});
 
     view.list->setUpdatesEnabled(false);
     int row = -1;
     {
-        const QSignalBlocker blocker(view.list->selectionModel());
+        // The rebuild moves the scroll bar; that is no player scrolling towards the end of the list.
+        const QSignalBlocker blockSelection(view.list->selectionModel()), blockScrolling(scrollBar);
         view.model->setShownRecords(shown);
         for (int i = 0; i < shown.size() && row < 0 && !selectedId.isEmpty(); ++i) {
             if (view.mods.at(shown.at(i)).id == selectedId)
@@ -329,17 +331,14 @@ void MainWindow::applyModIoFilter()
             row = 0;
         if (row >= 0)
             view.list->setCurrentIndex(view.model->index(row));
+        scrollBar->setValue(scroll);
     }
-    view.list->verticalScrollBar()->setValue(scroll);
     view.list->setUpdatesEnabled(true);
-    const int record = view.model->recordAt(row);
-    if (record != view.selectedIndex || record >= 0) {
-        view.selectedIndex = record;
-        if (record >= 0)
-            showModIoDetails(record);
-        else
-            resetModIoDetails();
-    }
+    view.selectedIndex = view.model->recordAt(row);
+    if (view.selectedIndex >= 0)
+        showModIoDetails(view.selectedIndex);
+    else
+        resetModIoDetails();
 }
 
 void MainWindow::modIoSelectionChanged()
