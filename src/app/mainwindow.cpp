@@ -218,8 +218,11 @@ void MainWindow::showUpdates()
 void MainWindow::showModIo()
 {
     pages->setCurrentWidget(modIoPage);
-    if (!modIoLoaded)
+    updateModIoAccountLabel();
+    if (modIoView.mods.isEmpty()) {
+        showCachedModIoCatalog();
         reloadModIo();
+    }
 }
 
 void MainWindow::ensureLocalModsLoaded()

@@ -9,6 +9,8 @@
 #include "localmods/installedview.h"
 #include "localmods/installstatus.h"
 #include "localmods/localmod.h"
+#include "modio/modioview.h"
+#include "modio/quickcheck.h"
 
 #include <QHash>
 #include <QList>
@@ -20,9 +22,11 @@
 class QLabel;
 class QNetworkDiskCache;
 class QNetworkReply;
+class QPoint;
 class QProgressBar;
 class QStackedWidget;
 class QUrl;
+class QJsonDocument;
 class QJsonObject;
 
 // The one window of the program. It owns all state of the run; its methods gather that state, call the
@@ -122,6 +126,45 @@ private:
                               QString *error);
     InstallPrompts installPrompts();
 
+    // mod.io page
+    void loadNextModIoPage(bool reset);
+    void loadModIoSubscriptionsAsync(int generation, int offset);
+    void handleModIoPage(int generation, int offset, ModIoSource source, bool ok,
+                         const QJsonDocument &document, const QString &error);
+    bool handleFailedModIoPage(int offset, const QString &error);
+    // Continues a load with the next page on the next turn of the event loop, unless it was restarted.
+    void continueModIoLoading(bool reset);
+    void endModIoLoading();
+    void cancelModIoLoading();
+    void showCachedModIoCatalog();
+    ModIoListRequest modIoListRequest(int offset) const;
+    ModIoFilter currentModIoFilter() const;
+    void refreshModIoInstalledIds(bool force);
+    ModIoInstallState modIoInstallStateOf(int index) const;
+    void setModIoListInfo(const QString &text);
+    void resetModIoDetails();
+    void showModIoDetails(int index);
+    void rebuildModIoCategories();
+    void selectModIoSource(int sourceIndex);
+    void scrollModIoList(int value);
+    void showModIoListMenu(const QPoint &position);
+    void blockModIoAuthorOf(int index);
+    void editModIoBlacklist();
+    void updateModIoBlacklistButton();
+    void showModIoAiReport(int index);
+    void showQuickCheckReport(const QString &modName, const ModIoQuickCheckReport &report);
+    // Filled by the preview images and the community reports.
+    void scheduleVisiblePreviews();
+    void requestCommunitySummaries();
+
+    // mod.io sign-in
+    void updateModIoAccountLabel();
+    void requestModIoUserName();
+    bool acceptModIoToken(const QString &token);
+    void storeModIoUserName(const QJsonDocument &me);
+    // The token changed: the subscriptions of the old identity are forgotten.
+    void forgetModIoSubscriptions();
+
     // Local mods
     QString effectiveModIoModsPath() const;
     LocalModFolders localModFolders() const;
@@ -151,7 +194,6 @@ private:
     bool catalogLoaded = false;
     bool catalogLoading = false;
     bool selfUpdateCheckStarted = false;
-    bool modIoLoaded = false;
 
     bool installInProgress = false;
     bool updateInProgress = false;
@@ -180,6 +222,9 @@ private:
 
     // Updates
     UpdatesView updatesView;
+
+    // mod.io
+    ModIoView modIoView;
 
     friend class MainWindowTest;
     friend struct WindowProbe;

@@ -1,7 +1,12 @@
 #include "analysis/performancereportdialog.h"
 #include "app/mainwindow.h"
+#include "modio/modioblacklistdialog.h"
+#include "modio/modiotokendialog.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -45,6 +50,22 @@ MessagePrompts MainWindow::dialogPrompts()
     };
     prompts.performanceReport = [this](const PerformanceReport &report, const QString &modName) {
         return showPerformanceReportDialog(report, modName, this);
+    };
+    prompts.textInput = [this](const QString &title, const QString &label, bool password, QString *text) {
+        bool ok = false;
+        *text = QInputDialog::getText(this, title, label, password ? QLineEdit::Password : QLineEdit::Normal,
+                                      QString(), &ok);
+        return ok;
+    };
+    prompts.accessTokenDialog = [this](const std::function<void()> &openAccessPage,
+                                       const std::function<bool(const QString &)> &accept) {
+        return runModIoTokenDialog(this, openAccessPage, accept);
+    };
+    prompts.openUrl = [](const QUrl &url) {
+        QDesktopServices::openUrl(url);
+    };
+    prompts.editAuthorBlacklist = [this](QList<ModIoBlockedAuthor> &authors) {
+        runModIoBlacklistDialog(this, authors);
     };
     return prompts;
 }

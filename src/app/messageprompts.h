@@ -1,9 +1,12 @@
 #pragma once
 
 #include "analysis/performanceprecheck.h"
+#include "modio/modioblockedauthor.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 
@@ -34,4 +37,16 @@ struct MessagePrompts
     // The performance report before an installation.
     std::function<PerformanceReportDecision(const PerformanceReport &report, const QString &modName)>
         performanceReport;
+    // One line of text into *text; false when cancelled. password hides what is typed.
+    std::function<bool(const QString &title, const QString &label, bool password, QString *text)> textInput;
+    // The dialog where the player pastes a personal access token. Each try goes to accept, which closes the
+    // dialog by returning true; openAccessPage opens the service's page where tokens are made. False when
+    // the player gave up.
+    std::function<bool(const std::function<void()> &openAccessPage,
+                       const std::function<bool(const QString &token)> &accept)>
+        accessTokenDialog;
+    // Opens an address with the desktop's browser.
+    std::function<void(const QUrl &url)> openUrl;
+    // The editor of the hidden mod.io authors; changes authors in place.
+    std::function<void(QList<ModIoBlockedAuthor> &authors)> editAuthorBlacklist;
 };

@@ -1,15 +1,13 @@
 #include "app/settings.h"
 
 #include "app/communitysite.h"
+#include "modio/modioblacklist.h"
 #include "platform/settingsfile.h"
 #include "platform/tokenprotection.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocale>
 #include <QSettings>
 #include <QUuid>
@@ -23,16 +21,6 @@ QString trimmedSetting(const char *key)
     return QSettings().value(QLatin1String(key)).toString().trimmed();
 }
 
-QString jsonValueText(const QJsonValue &value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isDouble())
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    if (value.isBool())
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    return {};
-}
 } // namespace
 
 QString gameModIoApiRoot()
@@ -185,32 +173,14 @@ QString reporterId()
 
 QList<ModIoBlockedAuthor> loadAuthorBlacklist()
 {
-    const QByteArray stored =
-        QSettings().value(QStringLiteral("modio/author_blacklist_json")).toByteArray().trimmed();
-    QList<ModIoBlockedAuthor> authors;
-    const QJsonDocument document = QJsonDocument::fromJson(stored);
-    if (!document.isArray())
-        return authors;
-    const QJsonArray elements = document.array();
-    for (const QJsonValue &element : elements) {
-        const QJsonObject object = element.toObject();
-        ModIoBlockedAuthor author{jsonValueText(object.value(QStringLiteral("id"))).trimmed(),
-                                  jsonValueText(object.value(QStringLiteral("name"))).trimmed()};
-        if (!author.id.isEmpty() || !author.name.isEmpty())
-            authors.append(author);
-    }
-    return authors;
+    return parseAuthorBlacklist(
+        QSettings().value(QStringLiteral("modio/author_blacklist_json")).toByteArray());
 }
 
 void saveAuthorBlacklist(const QList<ModIoBlockedAuthor> &authors)
 {
-    QJsonArray elements;
-    for (const ModIoBlockedAuthor &author : authors)
-        elements.append(
-            QJsonObject{{QStringLiteral("id"), author.id}, {QStringLiteral("name"), author.name}});
     QSettings settings;
-    settings.setValue(QStringLiteral("modio/author_blacklist_json"),
-                      QJsonDocument(elements).toJson(QJsonDocument::Compact));
+    settings.setValue(QStringLiteral("modio/author_blacklist_json"), authorBlacklistJson(authors));
     syncPrivately(settings);
 }
 

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 
 namespace {
 const char *const isolatedVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
@@ -264,6 +265,27 @@ MessagePrompts ScriptedPrompts::prompts()
         messages.append(QStringLiteral("choice|") + title + QLatin1Char('|') + text + QLatin1Char('|') +
                         informativeText);
         return choiceAnswers.isEmpty() ? 0 : choiceAnswers.takeFirst();
+    };
+    prompts.textInput = [this](const QString &title, const QString &label, bool, QString *text) {
+        messages.append(QStringLiteral("input|") + title + QLatin1Char('|') + label);
+        *text = textAnswers.isEmpty() ? QString() : textAnswers.takeFirst();
+        return !text->isNull();
+    };
+    prompts.accessTokenDialog = [this](const std::function<void()> &openAccessPage,
+                                       const std::function<bool(const QString &)> &accept) {
+        openAccessPage();
+        while (!tokenAnswers.isEmpty()) {
+            if (accept(tokenAnswers.takeFirst()))
+                return true;
+        }
+        return false;
+    };
+    prompts.openUrl = [this](const QUrl &url) {
+        openedUrls.append(url.toString());
+    };
+    prompts.editAuthorBlacklist = [this](QList<ModIoBlockedAuthor> &authors) {
+        if (blacklistEdit)
+            blacklistEdit(authors);
     };
     return prompts;
 }

@@ -114,4 +114,11 @@ public:
     QList<bool> questionAnswers;
     QList<bool> questionDefaults;
     QList<int> choiceAnswers;
+    // Answers of text inputs in order; a null text cancels. Inputs are recorded as "input|<title>|<label>".
+    QStringList textAnswers;
+    // The tokens pasted into the access-token dialog, one per try; the dialog is closed when they run out.
+    QStringList tokenAnswers;
+    QStringList openedUrls;
+    // Applied by the author blacklist editor.
+    std::function<void(QList<ModIoBlockedAuthor> &)> blacklistEdit;
 };
