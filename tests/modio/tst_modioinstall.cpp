@@ -159,14 +159,10 @@ void ModIoInstallTest::installSelection_data()
         << Flow{"key", {"!", "2"}, {}, {true}, 1, {"100"}, {noDependencies, done}};
     QTest::newRow("unknown dependencies, default stops")
         << Flow{"key", {"!", "2"}, {}, {}, -1, {}, {noDependencies}};
+    const QString missing =
+        QStringLiteral("critical|mod.io-Installation fehlgeschlagen|Fehler 404\n\nMod: Mod 9");
     QTest::newRow("missing dependency ends the run, earlier ones stay")
-        << Flow{"key",
-                {"2", "9"},
-                {},
-                {},
-                -1,
-                {"200"},
-                {"critical|mod.io-Installation fehlgeschlagen|Fehler 404\n\nMod: Mod 9"}};
+        << Flow{"key", {"2", "9"}, {}, {}, -1, {"200"}, {missing}};
 }
 
 void ModIoInstallTest::installSelection()
@@ -189,11 +185,9 @@ void ModIoInstallTest::installSelection()
         enabled.append(on);
     };
 
-    ModIoMod selected;
-    selected.id = QStringLiteral("1");
-    selected.name = QStringLiteral("Mod 1");
     ModIoInstallResult result;
-    const bool ok = w.installer().installModIoSelection(selected, &result);
+    const bool ok =
+        w.installer().installModIoSelection(parseModIoMod({{"id", 1}, {"name", "Mod 1"}}), &result);
 
     QStringList kinds;
     for (const QString &message : std::as_const(w.prompts.messages))
