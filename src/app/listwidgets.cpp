@@ -1,6 +1,7 @@
 #include "app/listwidgets.h"
 
 #include "app/listroles.h"
+#include "install/download.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QTableView>
 #include <QToolTip>
@@ -60,6 +62,20 @@ QLabel *makeEmptyListLabel(QWidget *parent)
     label->setStyleSheet(QStringLiteral("QLabel{color:#5d6d7e;background:palette(base);"
                                         "border:1px solid palette(mid);}"));
     return label;
+}
+
+void showDownloadProgress(QProgressBar *bar, const DownloadProgress &state)
+{
+    if (!bar)
+        return;
+    if (state.busy)
+        bar->setRange(0, 0);
+    else
+        bar->setRange(0, 100);
+    bar->setValue(state.value);
+    if (!state.format.isEmpty())
+        bar->setFormat(state.format);
+    bar->setVisible(true);
 }
 
 void setUpRecordTable(QTableView *table)

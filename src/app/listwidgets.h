@@ -5,7 +5,9 @@
 #include <QSize>
 #include <QStyledItemDelegate>
 
+struct DownloadProgress;
 class QLabel;
+class QProgressBar;
 class QTableView;
 class QWidget;
 
@@ -15,6 +17,9 @@ class QWidget;
 // The text a list shows in its place when it has no rows, so that "nothing found", "could not be loaded" and
 // "everything is up to date" read as what they are instead of an empty grid.
 QLabel *makeEmptyListLabel(QWidget *parent);
+
+// Shows a download's state on a progress bar (busy while its size is unknown) and makes the bar visible.
+void showDownloadProgress(QProgressBar *bar, const DownloadProgress &state);
 
 // Rows of one height, whole rows selected, no editing, no row numbers, texts on one line. Sorting is left to
 // the caller, which knows the order a page opens in.

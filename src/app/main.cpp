@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     const QString link = findLinkArgument(QApplication::arguments());
     if (!link.isEmpty())
         QTimer::singleShot(0, &window,
-                           [&window, link] { window.handleLink(QUrl(link, QUrl::TolerantMode)); });
+                           [&window, link] { window.handleInstallLink(QUrl(link, QUrl::TolerantMode)); });
 
     if (!QImageReader::supportedImageFormats().contains("webp")) {
         QTimer::singleShot(0, &window, [&window] {

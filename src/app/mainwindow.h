@@ -9,6 +9,7 @@
 #include "localmods/installedview.h"
 #include "localmods/installstatus.h"
 #include "localmods/localmod.h"
+#include "modio/modioinstall.h"
 #include "modio/modioview.h"
 #include "modio/quickcheck.h"
 
@@ -41,7 +42,8 @@ public:
     ~MainWindow() override;
 
     // Hands a link of the program's scheme to the link handler once the window is shown.
-    void handleLink(const QUrl &link);
+    // A link the program was started with; an install link installs its mod from mod.io.
+    void handleInstallLink(const QUrl &link);
 
     // The order of these slots is part of the program's interface; new slots go after them.
 public Q_SLOTS:
@@ -153,6 +155,9 @@ private:
     void updateModIoBlacklistButton();
     void showModIoAiReport(int index);
     void showQuickCheckReport(const QString &modName, const ModIoQuickCheckReport &report);
+    // Installs the record at index with its dependencies (a link names its record by index, not by row).
+    void installModIoRecordAt(int index);
+    ModIoInstallContext modIoInstallContext();
     // Filled by the preview images and the community reports.
     void scheduleVisiblePreviews();
     void requestCommunitySummaries();

@@ -1,3 +1,4 @@
+#include "app/listwidgets.h"
 #include "app/mainwindow.h"
 #include "install/installer.h"
 #include "install/installrun.h"
@@ -165,16 +166,7 @@ bool MainWindow::runRepositoryInstall(const RepoMod &entry, const QString &repla
         setStatus(text);
     };
     context.download.progress = [progress](const DownloadProgress &state) {
-        if (!progress)
-            return;
-        if (state.busy)
-            progress->setRange(0, 0);
-        else
-            progress->setRange(0, 100);
-        progress->setValue(state.value);
-        if (!state.format.isEmpty())
-            progress->setFormat(state.format);
-        progress->setVisible(true);
+        showDownloadProgress(progress, state);
     };
     context.hideProgress = [progress] {
         if (progress)

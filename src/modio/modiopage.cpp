@@ -607,6 +607,3 @@ void MainWindow::showQuickCheckReport(const QString &modName, const ModIoQuickCh
     else
         view.quickCheckButton->setText(tr("KI-Indizien prüfen"));
 }
-
-void MainWindow::installSelectedModIo()
-{}

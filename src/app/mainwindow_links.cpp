@@ -1,6 +1,0 @@
-#include "app/mainwindow.h"
-
-#include <QUrl>
-
-void MainWindow::handleLink(const QUrl &)
-{}
