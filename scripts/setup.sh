@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl1-mesa-dev 7zip xdg-utils
+packages=(cmake ninja-build g++ qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl1-mesa-dev 7zip xdg-utils fonts-noto-color-emoji
           xvfb xauth imagemagick python3)
 missing=()
 for package in "${packages[@]}"; do
