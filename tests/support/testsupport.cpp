@@ -63,11 +63,6 @@ QString TestEnvironment::useLocalAppData()
     return path;
 }
 
-void TestEnvironment::clearLocalAppData()
-{
-    qunsetenv("LOCALAPPDATA");
-}
-
 QString TestEnvironment::settingsFilePath() const
 {
     return QSettings().fileName();
