@@ -48,7 +48,6 @@ private Q_SLOTS:
     void cleanup();
     void loadsAllRepositoriesAndReportsFailures();
     void reloadWhileLoadingIsRefused();
-    void repliesOfAnOlderLoadAreIgnored();
     void filtersSearchCategoryAndRepository();
     void selectionFollowsTheEntryAcrossReloads();
     void unreachableSiteIsNotAnEmptySearch();
@@ -156,24 +155,16 @@ void MainWindowTest::reloadWhileLoadingIsRefused()
     window.reloadCatalog();
     QCOMPARE(window.statusLabel->text(), QStringLiteral("Repositorys werden bereits geladen…"));
     QCOMPARE(window.loadGeneration, generation);
-    QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
-    QCOMPARE(server->requestCount("/filebase/repos/fx3-v3.json"), 1);
-}
 
-void MainWindowTest::repliesOfAnOlderLoadAreIgnored()
-{
-    configureRepositories(false);
-    MainWindow window;
-    window.prompts = scripted->prompts();
-    window.reloadCatalog();
-    // A newer load begins before the replies arrive, as when the window resets its state.
+    // A newer load begins before the replies arrive, as when the window resets its state: only its replies
+    // are taken, so every entry is there once.
     window.catalogLoading = false;
     window.reloadCatalog();
     QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
     QTest::qWait(100);
-    // Only the second load's replies were taken: every entry is there once.
     QCOMPARE(window.catalog.size(), 5);
     QVERIFY(window.statusLabel->text().startsWith(QLatin1String("4 Mods aus 2 Repositorys geladen.")));
+    QCOMPARE(server->requestCount("/filebase/repos/fx3-v3.json"), 2);
 }
 
 void MainWindowTest::filtersSearchCategoryAndRepository()
@@ -260,17 +251,9 @@ void MainWindowTest::installStatusAndButtonFollowLocalMods()
 {
     configureRepositories(false);
     // An older copy of the locomotive installed from the catalog, and the station through mod.io.
-    writeTestFile(userMods + "/br218/mod.lua",
-                  "function data() return { info = { name = _(\"BR 218\") } } end");
-    RepoMod installed;
-    installed.id = QStringLiteral("101");
-    installed.name = QStringLiteral("BR 218 Diesellok");
-    installed.version = QStringLiteral("1.1");
-    installed.repositoryJsonUrl = builtInRepository().jsonUrl;
-    installed.repositoryName = QStringLiteral("Trackhaven");
-    QVERIFY(writeInstallMarker(userMods + "/br218", repositoryInstallMarker(installed, QString())));
-    writeTestFile(modIoMods + "/4711/mod.lua",
-                  "function data() return { info = { name = _(\"Kleiner Bahnhof\") } } end");
+    fixture->installFromCatalog("br218", "101", "BR 218 Diesellok", "1.1");
+    WindowFixture::writeModLua(userMods + "/br218", "BR 218");
+    WindowFixture::writeModLua(modIoMods + "/4711", "Kleiner Bahnhof");
 
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
     window->rescanLocalMods();
@@ -385,9 +368,8 @@ void MainWindowTest::listHoldsUpInASmallWindow()
 void MainWindowTest::duplicateWarningIsShownOncePerSet()
 {
     configureRepositories(false);
-    const QByteArray lua = "function data() return { info = { name = _(\"Kleiner Bahnhof\") } } end";
-    writeTestFile(userMods + "/kleiner_bahnhof/mod.lua", lua);
-    writeTestFile(modIoMods + "/4711/mod.lua", lua);
+    WindowFixture::writeModLua(userMods + "/kleiner_bahnhof", "Kleiner Bahnhof");
+    WindowFixture::writeModLua(modIoMods + "/4711", "Kleiner Bahnhof");
 
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
     window->rescanLocalMods();
@@ -406,10 +388,8 @@ void MainWindowTest::duplicateWarningIsShownOncePerSet()
     QVERIFY(!window->catalogView.installButton->isEnabled());
 
     // A changed set is reported again.
-    writeTestFile(userMods + "/br_218/mod.lua",
-                  "function data() return { info = { name = _(\"BR 218 Diesellok\") } } end");
-    writeTestFile(modIoMods + "/4712/mod.lua",
-                  "function data() return { info = { name = _(\"BR 218 Diesellok\") } } end");
+    WindowFixture::writeModLua(userMods + "/br_218", "BR 218 Diesellok");
+    WindowFixture::writeModLua(modIoMods + "/4712", "BR 218 Diesellok");
     window->rescanLocalMods();
     QCOMPARE(scripted->messages.size(), 2);
 }

@@ -44,14 +44,10 @@ RepoMod singleEntry(const QString &url, const QString &fileName = QString(),
                     const QString &sha256 = QString())
 {
     RepoMod mod;
-    mod.id = QStringLiteral("77");
     mod.name = QStringLiteral("Ferro Lok");
-    mod.version = QStringLiteral("1.2");
     mod.downloadUrl = url;
     mod.fileName = fileName;
     mod.sha256 = sha256;
-    mod.repositoryName = QStringLiteral("Trackhaven");
-    mod.repositoryJsonUrl = QStringLiteral("https://example.invalid/repo.json");
     return mod;
 }
 
@@ -675,35 +671,26 @@ void DownloadTest::bearerTokenOnRedirects_data()
     QTest::addColumn<bool>("tokenKept");   // the final request for /file carries the token
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("https, same site") << "{apiTls}"
-                                      << "{apiTls}/file" << true << "";
-    QTest::newRow("https, relative") << "{apiTls}"
-                                     << "/file" << true << "";
-    QTest::newRow("https, other port") << "{apiTls}"
-                                       << "{cdnTls}/file" << false << "";
-    QTest::newRow("https, other host") << "{apiTls}"
-                                       << "{apiTlsName}/file" << false << "";
-    QTest::newRow("https to http, same host and port")
-        << "{apiTls}"
-        << "{apiTlsPlain}/file" << false << "Unsichere Weiterleitung abgelehnt: {apiTlsPlain}/file";
-    QTest::newRow("https to http") << "{apiTls}"
-                                   << "{api}/file" << false
-                                   << "Unsichere Weiterleitung abgelehnt: {api}/file";
-    QTest::newRow("http, same site") << "{api}"
-                                     << "{api}/file" << true << "";
-    QTest::newRow("http to https, same host") << "{api}"
-                                              << "{apiTls}/file" << false << "";
-    QTest::newRow("http, other port") << "{api}"
-                                      << "{cdn}/file" << false << "";
-    QTest::newRow("http, other host") << "{api}"
-                                      << "{apiName}/file" << false << "";
-    QTest::newRow("back on its own site after another") << "{api}"
-                                                        << "{cdn}/back" << false << "";
-    QTest::newRow("file scheme") << "{api}"
-                                 << "file:///etc/passwd" << false
-                                 << "Unsichere Weiterleitung abgelehnt: file:///etc/passwd";
-    QTest::newRow("endless") << "{api}"
-                             << "{api}/away" << false << "Zu viele Weiterleitungen.";
+    const auto row = [](const char *tag, const char *start, const char *location, bool tokenKept,
+                        const char *error = "") {
+        QTest::newRow(tag) << QString::fromUtf8(start) << QString::fromUtf8(location) << tokenKept
+                           << QString::fromUtf8(error);
+    };
+    row("https, same site", "{apiTls}", "{apiTls}/file", true);
+    row("https, relative", "{apiTls}", "/file", true);
+    row("https, other port", "{apiTls}", "{cdnTls}/file", false);
+    row("https, other host", "{apiTls}", "{apiTlsName}/file", false);
+    row("https to http, same host and port", "{apiTls}", "{apiTlsPlain}/file", false,
+        "Unsichere Weiterleitung abgelehnt: {apiTlsPlain}/file");
+    row("https to http", "{apiTls}", "{api}/file", false, "Unsichere Weiterleitung abgelehnt: {api}/file");
+    row("http, same site", "{api}", "{api}/file", true);
+    row("http to https, same host", "{api}", "{apiTls}/file", false);
+    row("http, other port", "{api}", "{cdn}/file", false);
+    row("http, other host", "{api}", "{apiName}/file", false);
+    row("back on its own site after another", "{api}", "{cdn}/back", false);
+    row("file scheme", "{api}", "file:///etc/passwd", false,
+        "Unsichere Weiterleitung abgelehnt: file:///etc/passwd");
+    row("endless", "{api}", "{api}/away", false, "Zu viele Weiterleitungen.");
 }
 
 void DownloadTest::bearerTokenOnRedirects()

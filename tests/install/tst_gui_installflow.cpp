@@ -42,9 +42,7 @@ QByteArray MainWindowTest::archiveOf(const QString &folderName, const QByteArray
                                      const QByteArray &version)
 {
     const QString source = environment->makeDir("packing/" + folderName);
-    writeTestFile(source + "/" + folderName + "/mod.lua", "function data() return { info = { name = _(\"" +
-                                                              name + "\"), version = \"" + version +
-                                                              "\" } } end");
+    WindowFixture::writeModLua(source + "/" + folderName, name, ", version = \"" + version + "\"");
     writeTestFile(source + "/" + folderName + "/res/models/model.mdl", "model");
     const QString archive = environment->root() + "/" + folderName + ".zip";
     if (!packFolder(source, archive))
@@ -118,8 +116,7 @@ void MainWindowTest::declinedDependenciesLeaveNothingInstalled()
 void MainWindowTest::installOutdatedBasislok()
 {
     // Basislok 2.0 installed from the catalog, with a file the new version no longer has.
-    writeTestFile(userMods + "/basislok/mod.lua",
-                  "function data() return { info = { name = _(\"Basislok\"), version = \"2.0\" } } end");
+    WindowFixture::writeModLua(userMods + "/basislok", "Basislok", ", version = \"2.0\"");
     writeTestFile(userMods + "/basislok/res/old_file.txt", "stale");
     RepoMod installed = window->catalog.at(1);
     installed.version = QStringLiteral("2.0");
@@ -199,11 +196,9 @@ void MainWindowTest::manualInstallIntoAChosenFolder()
 
 void MainWindowTest::uninstallAsksAndRefusesModIoCopies()
 {
-    writeTestFile(userMods + "/basislok/mod.lua",
-                  "function data() return { info = { name = _(\"Basislok\") } } end");
+    WindowFixture::writeModLua(userMods + "/basislok", "Basislok");
     const QString modIoMods = fixture->modIoMods;
-    writeTestFile(modIoMods + "/777/mod.lua",
-                  "function data() return { info = { name = _(\"Hub Mod\") } } end");
+    WindowFixture::writeModLua(modIoMods + "/777", "Hub Mod");
     window->rescanLocalMods();
     scripted->messages.clear();
     QCOMPARE(window->localMods.size(), 2);

@@ -57,11 +57,9 @@ void MainWindowTest::init()
     fixture->installFromCatalog("werkzeug", "206", "Werkzeugkasten", "1.0"); // tools are never listed
     fixture->installFromCatalog("ohne_datei", "204", "Ohne Datei", "4.0");
     // Installed by hand without any version: listed, the repository version is taken over.
-    writeTestFile(fixture->userMods + "/handarbeit_bahnhof/mod.lua",
-                  "function data() return { info = { name = _(\"Handarbeit Bahnhof\") } } end");
+    WindowFixture::writeModLua(fixture->userMods + "/handarbeit_bahnhof", "Handarbeit Bahnhof");
     // A mod.io copy of an outdated entry.
-    writeTestFile(fixture->modIoMods + "/555/mod.lua",
-                  "function data() return { info = { name = _(\"Hub Wagen\"), minorVersion = 1 } } end");
+    WindowFixture::writeModLua(fixture->modIoMods + "/555", "Hub Wagen", ", minorVersion = 1");
     QVERIFY(fixture->openLoaded());
 }
 

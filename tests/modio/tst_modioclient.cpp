@@ -225,19 +225,16 @@ void ModIoClientTest::requests_data()
 
     const auto reply = [](int status, const QByteArray &body, const QString &error, const char *apiRoot = "",
                           const char *token = "") {
-        return Case{false,
-                    "KEY",
-                    token,
-                    "/r",
-                    "",
-                    "",
-                    error,
-                    false,
-                    false,
-                    status,
-                    body,
-                    apiRoot,
-                    error.isEmpty() && body.startsWith('{')};
+        Case c;
+        c.key = QStringLiteral("KEY");
+        c.token = QString::fromLatin1(token);
+        c.path = QStringLiteral("/r");
+        c.error = error;
+        c.status = status;
+        c.body = body;
+        c.apiRoot = QString::fromLatin1(apiRoot);
+        c.object = error.isEmpty() && body.startsWith('{');
+        return c;
     };
     addRow("object", true, reply(200, "{\"a\":1}", "", "", ""));
     addRow("empty 200", true, reply(200, " \n", ""));

@@ -30,38 +30,20 @@ void compareFields(const ModIoMod &m, const QStringList &expected)
             "description profileUrl logoUrl downloadUrl fileName md5 tags tagNames stats fileSize "
             "dateUpdated gallery subscribed score")
             .split(' ');
-    const QString stats = QStringLiteral("%1 %2 %3/%4/%5 %6% %7 %8")
-                              .arg(m.downloads)
-                              .arg(m.subscribers)
-                              .arg(m.ratingsTotal)
-                              .arg(m.ratingsPositive)
-                              .arg(m.ratingsNegative)
-                              .arg(m.ratingPercentPositive)
-                              .arg(m.ratingWeighted)
-                              .arg(m.ratingText);
-    const QStringList values = {m.id,
-                                m.modfileId,
-                                m.name,
-                                m.author,
-                                m.submittedById,
-                                m.authorNameId,
-                                m.authorDisplayName,
-                                m.version,
-                                m.summary,
-                                m.description,
-                                m.profileUrl,
-                                m.logoUrl,
-                                m.downloadUrl,
-                                m.fileName,
-                                m.md5,
-                                m.tags.join('/'),
-                                m.tagNames.join('/'),
-                                stats,
-                                QString::number(m.fileSize),
-                                QString::number(m.dateUpdated),
-                                QString::number(m.galleryImageCount),
-                                QString::number(m.subscribed),
-                                QString::number(m.quickCheckScore)};
+    const QString ratings = QStringList({QString::number(m.ratingsTotal), QString::number(m.ratingsPositive),
+                                         QString::number(m.ratingsNegative)})
+                                .join('/');
+    const QString stats =
+        QStringLiteral("%1 %2 %3 %4% %5 %6")
+            .arg(QString::number(m.downloads), QString::number(m.subscribers), ratings,
+                 QString::number(m.ratingPercentPositive), QString::number(m.ratingWeighted), m.ratingText);
+    const QStringList values =
+        QStringList() << m.id << m.modfileId << m.name << m.author << m.submittedById << m.authorNameId
+                      << m.authorDisplayName << m.version << m.summary << m.description << m.profileUrl
+                      << m.logoUrl << m.downloadUrl << m.fileName << m.md5 << m.tags.join('/')
+                      << m.tagNames.join('/') << stats << QString::number(m.fileSize)
+                      << QString::number(m.dateUpdated) << QString::number(m.galleryImageCount)
+                      << QString::number(m.subscribed) << QString::number(m.quickCheckScore);
     for (const QString &pair : expected) {
         const QString name = pair.section('=', 0, 0);
         QVERIFY2(names.contains(name), qPrintable(name));
@@ -114,27 +96,26 @@ void ModIoModTest::publishedExamples_data()
 {
     QTest::addColumn<QJsonObject>("mod");
     QTest::addColumn<QStringList>("fields");
-    const QStringList rogue = {"id=2",
-                               "name=Rogue Knight HD Pack",
-                               "author=XanT",
-                               "submittedById=1",
-                               "authorNameId=xant",
-                               "authorDisplayName=",
-                               "modfileId=2",
-                               "version=1.3",
-                               "fileName=rogue-knight-v1.zip",
-                               rogueMd5,
-                               "fileSize=15181",
-                               "dateUpdated=1499841487",
-                               "logoUrl=https://assets.modcdn.io/images/placeholder/card.png",
-                               "gallery=1",
-                               "tags=Unity",
-                               "tagNames=Unity",
-                               "subscribed=1",
-                               "stats=27492 16394 1230/1047/183 91% 87.38 Very Positive",
-                               "description=Rogue HD Pack does exactly what you thi...",
-                               "summary=It's time to bask in the glory of beautiful 4k textures!",
-                               "profileUrl=https://mod.io/g/rogue-knight/m/rogue-knight-hd-pack"};
+    const QStringList rogue = QStringList()
+                              << "id=2"
+                              << "name=Rogue Knight HD Pack"
+                              << "author=XanT"
+                              << "submittedById=1"
+                              << "authorNameId=xant"
+                              << "authorDisplayName="
+                              << "modfileId=2"
+                              << "version=1.3"
+                              << "fileName=rogue-knight-v1.zip" << rogueMd5 << "fileSize=15181"
+                              << "dateUpdated=1499841487"
+                              << "logoUrl=https://assets.modcdn.io/images/placeholder/card.png"
+                              << "gallery=1"
+                              << "tags=Unity"
+                              << "tagNames=Unity"
+                              << "subscribed=1"
+                              << "stats=27492 16394 1230/1047/183 91% 87.38 Very Positive"
+                              << "description=Rogue HD Pack does exactly what you thi..."
+                              << "summary=It's time to bask in the glory of beautiful 4k textures!"
+                              << "profileUrl=https://mod.io/g/rogue-knight/m/rogue-knight-hd-pack";
     QTest::newRow("mod") << objectOf(example("get-mod.response.json"), false)
                          << rogue + QStringList{rogueUrl};
     QTest::newRow("mod of the current docs")

@@ -64,11 +64,6 @@ QString TestEnvironment::useLocalAppData()
     return path;
 }
 
-void TestEnvironment::clearLocalAppData()
-{
-    qunsetenv("LOCALAPPDATA");
-}
-
 QString TestEnvironment::settingsFilePath() const
 {
     return QSettings().fileName();

@@ -29,8 +29,6 @@ public:
     QString home() const;
     // Sets LOCALAPPDATA to <root>/localappdata (created) and returns it.
     QString useLocalAppData();
-    // Removes LOCALAPPDATA from the environment for this test.
-    void clearLocalAppData();
     // The settings file that QSettings() writes in this environment.
     QString settingsFilePath() const;
     // Creates <root>/<relativePath> with its parents and returns its absolute path.

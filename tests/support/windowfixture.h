@@ -159,12 +159,18 @@ struct WindowFixture
         return QTest::qWaitFor([this] { return window->catalogLoaded && !window->catalogLoading; }, 10000);
     }
 
+    // A mod.lua naming the mod; more adds further fields of its info table.
+    static void writeModLua(const QString &folder, const QString &name, const QByteArray &more = {})
+    {
+        writeTestFile(folder + QStringLiteral("/mod.lua"), "function data() return { info = { name = _(\"" +
+                                                               name.toUtf8() + "\")" + more + " } } end");
+    }
+
     // A mod folder installed from the built-in repository: a mod.lua naming it and an install marker.
     void installFromCatalog(const QString &folder, const QString &id, const QString &name,
                             const QString &version) const
     {
-        writeTestFile(userMods + QLatin1Char('/') + folder + QStringLiteral("/mod.lua"),
-                      "function data() return { info = { name = _(\"" + name.toUtf8() + "\") } } end");
+        writeModLua(userMods + QLatin1Char('/') + folder, name);
         RepoMod mod;
         mod.id = id;
         mod.name = name;
