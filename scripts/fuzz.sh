@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs the fuzz targets of the sanitizer build (scripts/sanitize.sh builds it in ./build-asan) for a fixed
+# time each, two at a time. Fails when any target crashes or reports a sanitizer finding; the input that did
+# it is left in build-asan/fuzz-runs/<kind>/artifacts/.
+# Usage: scripts/fuzz.sh [seconds per target, default 30] [fuzz_<kind>...]   (FUZZ_JOBS sets the parallelism)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-30}"
+[ $# -gt 0 ] && shift
+source scripts/sanitizer-env.sh
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    for program in build-asan/fuzz/fuzz_*; do
+        [ -x "$program" ] && targets+=("$(basename "$program")")
+    done
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+    echo "No fuzz targets in build-asan/fuzz; run scripts/sanitize.sh first." >&2
+    exit 1
+fi
+
+run_target() {
+    local name="$1" kind="${1#fuzz_}"
+    local work="build-asan/fuzz-runs/$kind"
+    rm -rf "$work/artifacts"
+    mkdir -p "$work/corpus" "$work/artifacts"
+    # New inputs go to the work corpus; the project's seeds (and the test data of the same kind) are read.
+    local inputs=("$work/corpus" "fuzz/corpus/$kind")
+    [ -d "tests/data/$kind" ] && inputs+=("tests/data/$kind")
+    local options=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -print_final_stats=1
+                   -artifact_prefix="$work/artifacts/")
+    [ -f "fuzz/$kind.dict" ] && options+=(-dict="fuzz/$kind.dict")
+    if nice -n "${FUZZ_NICE:-0}" "build-asan/fuzz/$name" "${options[@]}" "${inputs[@]}" >"$work/log" 2>&1; then
+        echo "$name: $(grep -E '^#[0-9]+ +DONE' "$work/log" | tail -n 1)"
+    else
+        echo "$name: FAILED (log: $work/log)"
+        grep -E 'ERROR|runtime error|SUMMARY|Test unit written|deadly signal' "$work/log" | head -n 20
+        touch "$work/failed"
+    fi
+}
+
+rm -f build-asan/fuzz-runs/*/failed
+running=0
+for name in "${targets[@]}"; do
+    if [ "$running" -ge "${FUZZ_JOBS:-2}" ]; then
+        wait -n || true
+        running=$((running - 1))
+    fi
+    run_target "$name" &
+    running=$((running + 1))
+done
+wait
+
+failed=(build-asan/fuzz-runs/*/failed)
+if [ -e "${failed[0]}" ]; then
+    echo "Fuzzing found problems in: ${failed[*]%/failed}" >&2
+    exit 1
+fi
