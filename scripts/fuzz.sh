@@ -8,11 +8,15 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 [ $# -gt 0 ] && shift
 source scripts/sanitizer-env.sh
+# A fuzzer allocates all the time; a smaller quarantine and shorter allocation stacks double its speed here.
+export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=16:malloc_context_size=10"
+# Several targets write the files they read; memory-backed temporary files keep them fast.
+[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     for program in build-asan/fuzz/fuzz_*; do
-        [ -x "$program" ] && targets+=("$(basename "$program")")
+        [ -f "$program" ] && [ -x "$program" ] && targets+=("$(basename "$program")")
     done
 fi
 if [ ${#targets[@]} -eq 0 ]; then
@@ -32,7 +36,7 @@ run_target() {
                    -artifact_prefix="$work/artifacts/")
     [ -f "fuzz/$kind.dict" ] && options+=(-dict="fuzz/$kind.dict")
     if nice -n "${FUZZ_NICE:-0}" "build-asan/fuzz/$name" "${options[@]}" "${inputs[@]}" >"$work/log" 2>&1; then
-        echo "$name: $(grep -E '^#[0-9]+ +DONE' "$work/log" | tail -n 1)"
+        echo "$name: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
     else
         echo "$name: FAILED (log: $work/log)"
         grep -E 'ERROR|runtime error|SUMMARY|Test unit written|deadly signal' "$work/log" | head -n 20
