@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets of the sanitizer build (scripts/sanitize.sh builds it in ./build-asan) for a fixed
 # time each, two at a time. Fails when any target crashes or reports a sanitizer finding; the input that did
-# it is left in build-asan/fuzz-runs/<kind>/artifacts/.
-# Usage: scripts/fuzz.sh [seconds per target, default 30] [fuzz_<kind>...]   (FUZZ_JOBS sets the parallelism)
+# it is left in build-asan/fuzz-runs/<kind>/artifacts/ (FUZZ_RUNS_DIR names another folder for the runs).
+# Usage: scripts/fuzz.sh [seconds per target, default 30] [fuzz_<kind>...]
+# FUZZ_JOBS sets how many run at a time, FUZZ_NICE their nice level.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
@@ -26,7 +27,7 @@ fi
 
 run_target() {
     local name="$1" kind="${1#fuzz_}"
-    local work="build-asan/fuzz-runs/$kind"
+    local work="$runs_dir/$kind"
     rm -rf "$work/artifacts"
     mkdir -p "$work/corpus" "$work/artifacts"
     # New inputs go to the work corpus; the project's seeds (and the test data of the same kind) are read.
@@ -44,7 +45,8 @@ run_target() {
     fi
 }
 
-rm -f build-asan/fuzz-runs/*/failed
+runs_dir="${FUZZ_RUNS_DIR:-build-asan/fuzz-runs}"
+rm -f "$runs_dir"/*/failed
 running=0
 for name in "${targets[@]}"; do
     if [ "$running" -ge "${FUZZ_JOBS:-2}" ]; then
@@ -56,7 +58,7 @@ for name in "${targets[@]}"; do
 done
 wait
 
-failed=(build-asan/fuzz-runs/*/failed)
+failed=("$runs_dir"/*/failed)
 if [ -e "${failed[0]}" ]; then
     echo "Fuzzing found problems in: ${failed[*]%/failed}" >&2
     exit 1
