@@ -39,9 +39,9 @@ run_target() {
     if nice -n "${FUZZ_NICE:-0}" "build-asan/fuzz/$name" "${options[@]}" "${inputs[@]}" >"$work/log" 2>&1; then
         echo "$name: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
     else
-        echo "$name: FAILED (log: $work/log)"
-        grep -E 'ERROR|runtime error|SUMMARY|Test unit written|deadly signal' "$work/log" | head -n 20
         touch "$work/failed"
+        echo "$name: FAILED (log: $work/log)"
+        grep -E 'ERROR|runtime error|SUMMARY|Test unit written|deadly signal' "$work/log" | head -n 20 || true
     fi
 }
 
