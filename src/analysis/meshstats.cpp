@@ -3,6 +3,7 @@
 #include "analysis/luascan.h"
 #include "analysis/luatables.h"
 #include "analysis/resourcefiles.h"
+#include "analysis/saturating.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ qint64 sumPositionIndexCounts(QByteArrayView block)
             from = keyStart + 1;
             continue;
         }
-        sum += countValue(digits);
+        sum = saturatingAdd(sum, countValue(digits));
         from = end;
     }
 }

@@ -6,6 +6,7 @@
 #include "analysis/luatables.h"
 #include "analysis/meshstats.h"
 #include "analysis/resourcefiles.h"
+#include "analysis/saturating.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -194,8 +195,8 @@ ModelPerformance analyzeModel(const QString &name, QByteArrayView text, const Me
         forEachMeshReference(block, [&](QByteArrayView reference) {
             ++lod.meshRefs;
             if (const MeshStats *stats = meshes.resolve(QString::fromUtf8(reference))) {
-                lod.tris += stats->tris;
-                lod.vertices += stats->vertices;
+                lod.tris = saturatingAdd(lod.tris, stats->tris);
+                lod.vertices = saturatingAdd(lod.vertices, stats->vertices);
             }
         });
         lod.materialRefs = countMaterialReferences(block);
@@ -273,14 +274,14 @@ PerformanceReport analyzeModPerformance(const QString &folder)
         const QString path = it.next();
         const QFileInfo info = it.fileInfo();
         const qint64 size = info.size();
-        report.totalBytes += size;
+        report.totalBytes = saturatingAdd(report.totalBytes, size);
         const QString lowerName = info.fileName().toLower();
         const qsizetype dot = lowerName.lastIndexOf(QLatin1Char('.'));
         const QString suffix = dot < 0 ? QString() : lowerName.mid(dot + 1);
 
         if (lowerName.endsWith(QLatin1String(".msh.blob"))) {
             ++report.meshBlobCount;
-            report.meshBlobBytes += size;
+            report.meshBlobBytes = saturatingAdd(report.meshBlobBytes, size);
         } else if (suffix == QLatin1String("msh")) {
             ++report.meshCount;
             MeshStats stats = parseMeshText(path);
@@ -305,7 +306,7 @@ PerformanceReport analyzeModPerformance(const QString &folder)
             materialFiles.append(path);
         } else if (isTextureSuffix(suffix)) {
             ++report.textureCount;
-            report.textureBytes += size;
+            report.textureBytes = saturatingAdd(report.textureBytes, size);
             textureFiles.append(path);
         }
     }
@@ -319,8 +320,9 @@ PerformanceReport analyzeModPerformance(const QString &folder)
         const QByteArray text = readResourceText(path);
         if (countFlagAssignments(text, QLatin1String("sorted"), QLatin1String("true")) > 0)
             ++report.sortedMaterials;
-        report.noScaleDownSamplers +=
-            countFlagAssignments(text, QLatin1String("scaleDownAllowed"), QLatin1String("false"));
+        report.noScaleDownSamplers = saturatingAdd(
+            report.noScaleDownSamplers,
+            countFlagAssignments(text, QLatin1String("scaleDownAllowed"), QLatin1String("false")));
     }
 
     for (const QString &path : std::as_const(textureFiles)) {

@@ -98,9 +98,10 @@ void setUpRecordTable(QTableView *table)
 }
 
 ColumnFiller::ColumnFiller(QTableView *table, int fillColumn, int minimumFillWidth)
-    : QObject(table), m_table(table), m_fillColumn(fillColumn), m_minimumFillWidth(minimumFillWidth)
+    : QObject(table), m_table(table), m_viewport(table->viewport()), m_fillColumn(fillColumn),
+      m_minimumFillWidth(minimumFillWidth)
 {
-    table->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int) {
         if (section != m_fillColumn)
             fill();
@@ -144,7 +145,9 @@ void ColumnFiller::fill()
 
 bool ColumnFiller::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_table->viewport() && event->type() == QEvent::Resize)
+    // Compared with the pointer taken at the start: the viewport still sends events while the table is being
+    // destroyed, when the table is no scroll area any more and must not be asked for it.
+    if (watched == m_viewport && event->type() == QEvent::Resize)
         fill();
     return QObject::eventFilter(watched, event);
 }

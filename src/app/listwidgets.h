@@ -44,6 +44,7 @@ protected:
 
 private:
     QTableView *m_table;
+    QWidget *m_viewport;
     int m_fillColumn;
     int m_minimumFillWidth;
     bool m_fitted = false;

@@ -159,7 +159,11 @@ bool readSmallFile(const QString &path, qint64 maxSize, QByteArray *content)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray data = file.read(maxSize + 1);
+    // Asking for the cap itself would reserve twice the cap for every small file; the size known from above
+    // is enough unless the file grew since, and only then is the rest read up to the cap.
+    QByteArray data = file.read(info.size() + 1);
+    if (data.size() > info.size())
+        data += file.read(maxSize + 1 - data.size());
     if (data.size() > maxSize || file.error() != QFileDevice::NoError)
         return false;
     if (content)

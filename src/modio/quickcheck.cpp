@@ -219,9 +219,10 @@ void addModIoAuthorHistory(ModIoQuickCheckReport &report, const QJsonDocument &a
     int last90Days = 0;
     for (const QJsonValue &element : mods) {
         const qint64 live = element.toObject().value(QLatin1String("date_live")).toInteger();
-        const qint64 age = nowSeconds - live;
-        if (live <= 0 || age < 0)
+        // Checked before the subtraction: a date far in the past would overflow it.
+        if (live <= 0 || live > nowSeconds)
             continue;
+        const qint64 age = nowSeconds - live;
         if (age < thirtyDaysEnd)
             ++last30Days;
         if (age < ninetyDaysEnd)

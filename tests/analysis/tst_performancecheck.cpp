@@ -14,6 +14,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 // A mesh file as the game writes it: one "indices" table per sub-mesh, then the vertex attributes.
@@ -138,6 +140,7 @@ private slots:
     void findingsCap_data();
     void findingsCap();
     void lodsAndReferences();
+    void absurdCounts();
     void blobsTexturesMaterials();
     void reportText();
     void preCheck_data();
@@ -211,6 +214,9 @@ void TestPerformanceCheck::meshes_data()
     QTest::newRow("overlong number counts 0")
         << meshText({3}, 0).replace("count = 0,", "count = 99999999999999999999999,") << qint64(1)
         << qint64(0) << 1;
+    QTest::newRow("sum stops at the largest count")
+        << meshText({7173778250887047850, 7173778250887047850}, 30) << std::numeric_limits<qint64>::max() / 3
+        << qint64(10) << 2;
 }
 
 void TestPerformanceCheck::meshes()
@@ -500,6 +506,23 @@ void TestPerformanceCheck::lodsAndReferences()
     QDir::setCurrent(previous);
     QCOMPARE(relative.models.at(0).name, house.name);
     QCOMPARE(relative.meshesWithoutBlob, 0);
+}
+
+// Four references to a mesh that claims about a third of the largest count each: the LOD sums stop at the
+// largest count, and the model counts as very heavy instead of wrapping around.
+void TestPerformanceCheck::absurdCounts()
+{
+    QTemporaryDir dir;
+    const QString huge = QStringLiteral("big.msh");
+    const TestLod lod{{huge, huge, huge, huge}, {}, 100};
+    writeFiles(dir.path(), {{"res/models/mesh/big.msh", meshText({7173778250887047850, 2}, 3)},
+                            {"res/models/mesh/big.msh.blob", "b"},
+                            {"res/models/model/big.mdl", modelText({lod, lod})}});
+    const PerformanceReport report = analyzeModPerformance(dir.path());
+    QCOMPARE(report.models.size(), 1);
+    for (const LodStats &stats : report.models.at(0).lods)
+        QCOMPARE(stats.tris, std::numeric_limits<qint64>::max());
+    QCOMPARE(report.rating, 3);
 }
 
 void TestPerformanceCheck::blobsTexturesMaterials()

@@ -366,6 +366,11 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
     QVERIFY(byFolder(mods, "dirs")->repoEntryId.isEmpty());
     QCOMPARE(byFolder(mods, "huge")->name, QStringLiteral("Small"));
     QCOMPARE(byFolder(mods, "hugestrings")->name, QStringLiteral("key"));
+    // A small file is read without reserving the cap.
+    QByteArray content;
+    QVERIFY(readSmallFile(env.root() + "/mods/huge/mod.lua", maxMetadataFileSize, &content));
+    QCOMPARE(content, QByteArray("name = 'Small'"));
+    QVERIFY(content.capacity() < 4096);
 #ifdef Q_OS_UNIX
     QCOMPARE(byFolder(mods, "pipe")->name, QStringLiteral("pipe"));
     QVERIFY(byFolder(mods, "pipe")->previewFile.isEmpty());

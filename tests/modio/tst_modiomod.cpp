@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 // Inline JSON is written with single quotes.
@@ -392,12 +394,14 @@ void ModIoModTest::authorHistory()
     QJsonArray data;
     for (const qint64 age : ages)
         data.append(QJsonObject{{"id", 1}, {"date_live", qMax<qint64>(0, now - age)}});
+    // A missing date and the earliest one a number holds (which must not overflow the age) do not count.
     data.append(QJsonObject{{"id", 2}});
+    data.append(QJsonObject{{"id", 3}, {"date_live", std::numeric_limits<qint64>::min()}});
     ModIoQuickCheckReport report{1, {"x"}, {}};
     addModIoAuthorHistory(report, QJsonDocument(QJsonObject{{"data", data}}), now);
     QCOMPARE(report.authorNote,
              QStringLiteral("Öffentliche Mod-Historie des Autors: %1 Einträge in der geprüften Auswahl.")
-                 .arg(ages.size() + 1));
+                 .arg(ages.size() + 2));
     QCOMPARE(report.score, 1 + score);
     QCOMPARE(report.reasons, QStringList({"x", reason}).mid(0, reason.isEmpty() ? 1 : 2));
 

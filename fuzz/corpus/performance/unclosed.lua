@@ -1,0 +1,1 @@
+subMeshes = { { indices = { position = { count = 9 } } vertexAttr = { position = { count = 6, numComp = 0 } }
