@@ -108,6 +108,7 @@ private Q_SLOTS:
     void firstPageCache();
     void subscriptions_data();
     void subscriptions();
+    void hiddenAuthorsAreLeftOutByTheService();
     void rateLimitContinuesByItself();
     void quickCheckReportsTheRecordItWasAskedFor();
 
@@ -234,8 +235,9 @@ void MainWindowTest::signIn_data()
                                                       << "" << QStringList{"  ", "BAD", "GOOD"} << "GOOD"
                                                       << ""
                                                       << "Angemeldet: Portal Anna" << 2;
+    // The rejected token replaced the stored one, so the header must stop saying "signed in".
     QTest::newRow("rejected token leaves nothing") << false << "KEY"
-                                                   << "" << QStringList{"BAD"} << ""
+                                                   << "OLD" << QStringList{"BAD"} << ""
                                                    << ""
                                                    << "Nicht angemeldet" << 1;
 }
@@ -550,6 +552,28 @@ void MainWindowTest::subscriptions()
     for (const ModIoMod &record : std::as_const(view.mods))
         QVERIFY(!record.subscribed);
     QCOMPARE(view.subscribeButton->isEnabled(), false);
+}
+
+void MainWindowTest::hiddenAuthorsAreLeftOutByTheService()
+{
+    MainWindow &window = openPage();
+    ModIoView &view = window.modIoView;
+    QVERIFY(waitLoaded());
+    window.blockModIoAuthorOf(view.model->recordAt(int(shownNames().indexOf("Lok 7"))));
+    QCOMPARE(view.blacklistButton->text(), "Blacklist (1)");
+    QCOMPARE(QSettings().value("modio/author_blacklist_json").toByteArray(),
+             R"([{"id":"5007","name":"Autor7"}])");
+    QVERIFY(waitLoaded());
+    QCOMPARE(item(listQueries().last(), "submitted_by-not-in"), "5007");
+    QVERIFY(shownNames().filter(QRegularExpression("^Lok (7|57|107)$")).isEmpty());
+
+    fixture->scripted.blacklistEdit = [](QList<ModIoBlockedAuthor> &authors) {
+        authors.clear();
+    };
+    window.editModIoBlacklist();
+    QCOMPARE(view.blacklistButton->text(), "Blacklist");
+    QVERIFY(waitLoaded());
+    QVERIFY(!listQueries().last().hasQueryItem("submitted_by-not-in"));
 }
 
 void MainWindowTest::rateLimitContinuesByItself()

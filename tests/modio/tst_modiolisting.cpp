@@ -1,4 +1,3 @@
-#include "modio/modioaccount.h"
 #include "modio/modioblacklist.h"
 #include "modio/modiolisting.h"
 #include "testsupport.h"
@@ -57,16 +56,12 @@ private Q_SLOTS:
     void starsAndRatingFilter();
     void filterAndOrder_data();
     void filterAndOrder();
-    void pageSteps_data();
-    void pageSteps();
     void blacklist();
     void installStateAndRowPill_data();
     void installStateAndRowPill();
     void foldersToDelete_data();
     void foldersToDelete();
     void categoriesAreDistinctAndSorted();
-    void accountLabel_data();
-    void accountLabel();
 };
 
 void ModIoListingTest::counts_data()
@@ -217,70 +212,6 @@ void ModIoListingTest::filterAndOrder()
     QVERIFY(!ids.contains("5"));
 }
 
-void ModIoListingTest::pageSteps_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<bool>("shortened");
-    QTest::addColumn<int>("extraPages");
-    QTest::addColumn<int>("authorMatches");
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<int>("rating");
-    QTest::addColumn<int>("ratingMatches");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("nextOffset");
-
-    const int shorten = int(ModIoPageStep::ShortenAuthorSearch), author = int(ModIoPageStep::NextAuthorPage),
-              rating = int(ModIoPageStep::NextRatingPage), finish = int(ModIoPageStep::Finish);
-    const QByteArray more = R"({"result_offset": 60, "result_count": 60, "result_total": 500})";
-    const QByteArray last = R"({"result_offset": 440, "result_count": 60, "result_total": 500})";
-    QTest::newRow("plain page") << "" << 60 << false << 0 << 0 << more << 0 << 0 << finish << 120;
-    QTest::newRow("paging defaults from the data")
-        << "" << 120 << false << 0 << 0 << QByteArray(R"({"data": [1, 2]})") << 0 << 0 << finish << 122;
-    QTest::newRow("author missing: shorten")
-        << "@Gleisbauer" << 0 << false << 0 << 0 << more << 0 << 0 << shorten << 120;
-    QTest::newRow("five letters are enough")
-        << "@Gleis" << 0 << false << 0 << 0 << more << 0 << 0 << shorten << 120;
-    QTest::newRow("four letters never shortened")
-        << "@Glei" << 0 << false << 0 << 0 << more << 0 << 0 << finish << 120;
-    QTest::newRow("author found") << "@Gleisbauer" << 0 << false << 0 << 1 << more << 0 << 0 << finish << 120;
-    QTest::newRow("shortened: next page")
-        << "@Gleisbauer" << 0 << true << 3 << 0 << more << 0 << 0 << author << 120;
-    QTest::newRow("shortened: four extra pages at most")
-        << "@Gleisbauer" << 60 << true << 4 << 0 << more << 0 << 0 << finish << 120;
-    QTest::newRow("shortened: no more pages")
-        << "@Gleisbauer" << 60 << true << 0 << 0 << last << 0 << 0 << finish << 500;
-    QTest::newRow("rating: too few hits") << "" << 60 << false << 0 << 0 << more << 5 << 39 << rating << 120;
-    QTest::newRow("rating: 40 hits") << "" << 60 << false << 0 << 0 << more << 5 << 40 << finish << 120;
-    QTest::newRow("rating: 360 records")
-        << "" << 300 << false << 0 << 0
-        << QByteArray(R"({"result_offset": 300, "result_count": 60, "result_total": 900})") << 5 << 0
-        << finish << 360;
-}
-
-void ModIoListingTest::pageSteps()
-{
-    QFETCH(QString, search);
-    QFETCH(QByteArray, page);
-    ModIoPageState state;
-    state.search = parseModIoSearch(search);
-    QFETCH(int, offset);
-    state.offset = offset;
-    QFETCH(bool, shortened);
-    state.authorSearchShortened = shortened;
-    QFETCH(int, extraPages);
-    state.authorExtraPages = extraPages;
-    QFETCH(int, authorMatches);
-    state.authorMatches = authorMatches;
-    state.paging = modIoPaging(QJsonDocument::fromJson(page).object(), offset);
-    QFETCH(int, rating);
-    state.ratingValue = rating;
-    QFETCH(int, ratingMatches);
-    state.ratingMatches = ratingMatches;
-    QTEST(int(modIoPageStep(state)), "step");
-    QTEST(state.paging.nextOffset, "nextOffset");
-}
-
 void ModIoListingTest::blacklist()
 {
     const QList<ModIoBlockedAuthor> read = parseAuthorBlacklist(
@@ -386,40 +317,6 @@ void ModIoListingTest::categoriesAreDistinctAndSorted()
     for (const ModIoCategory &category : modIoCategories(mods))
         texts.append(category.text + QLatin1Char('=') + category.name);
     QCOMPARE(texts, (QStringList{"Ältere=", "Bahnhöfe=stations", "Brücken=", "Züge=trains"}));
-}
-
-void ModIoListingTest::accountLabel_data()
-{
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("nothing") << ""
-                             << ""
-                             << "anna"
-                             << "Nicht eingerichtet";
-    QTest::newRow("key only") << ""
-                              << "K"
-                              << "anna"
-                              << "Nicht angemeldet";
-    QTest::newRow("token, no name") << "T"
-                                    << ""
-                                    << "  "
-                                    << "Angemeldet";
-    QTest::newRow("token and name") << "T"
-                                    << "K"
-                                    << " anna "
-                                    << "Angemeldet: anna";
-}
-
-void ModIoListingTest::accountLabel()
-{
-    QFETCH(QString, token);
-    QFETCH(QString, key);
-    QFETCH(QString, name);
-    const ModIoAccountLabel label = modIoAccountLabel(token, key, name);
-    QTEST(label.text, "text");
-    QCOMPARE(label.signedIn, !token.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(ModIoListingTest)
