@@ -204,40 +204,25 @@ void MainWindowTest::signIn_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<int>("warnings");
 
+    const auto row = [](const char *name, bool email, const char *key, const char *stored,
+                        const QStringList &answers, const char *token, const char *expires, const char *label,
+                        int warnings) {
+        QTest::newRow(name) << email << QString(key) << QString(stored) << answers << QString(token)
+                            << QString(expires) << QString(label) << warnings;
+    };
     const QString null;
-    QTest::newRow("e-mail, key asked first")
-        << true << ""
-        << "" << QStringList{"NEWKEY", "a+b@example.org", "123"} << "FRESH"
-        << "1700000000"
-        << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("e-mail while a token is stored") << true << "KEY"
-                                                    << "OLD" << QStringList{"a+b@example.org", "1"} << "FRESH"
-                                                    << "1700000000"
-                                                    << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("key kept when the address is cancelled") << true << ""
-                                                            << "" << QStringList{"NEWKEY", null} << ""
-                                                            << ""
-                                                            << "Nicht angemeldet" << 0;
-    QTest::newRow("key cancelled") << true << ""
-                                   << "" << QStringList{null} << ""
-                                   << ""
-                                   << "Nicht eingerichtet" << 0;
-    QTest::newRow("wrong code") << true << "KEY"
-                                << "" << QStringList{"a@b.example", "999"} << ""
-                                << ""
-                                << "Nicht angemeldet" << 1;
-    QTest::newRow("pasted token") << false << "KEY"
-                                  << "" << QStringList{"GOOD"} << "GOOD"
-                                  << ""
-                                  << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("blank, rejected, then good token") << false << "KEY"
-                                                      << "" << QStringList{"  ", "BAD", "GOOD"} << "GOOD"
-                                                      << ""
-                                                      << "Angemeldet: Portal Anna" << 2;
-    QTest::newRow("rejected token leaves nothing") << false << "KEY"
-                                                   << "" << QStringList{"BAD"} << ""
-                                                   << ""
-                                                   << "Nicht angemeldet" << 1;
+    const char *anna = "Angemeldet: Portal Anna";
+    row("e-mail, key asked first", true, "", "", {"NEWKEY", "a+b@example.org", "123"}, "FRESH", "1700000000",
+        anna, 0);
+    row("e-mail while a token is stored", true, "KEY", "OLD", {"a+b@example.org", "1"}, "FRESH", "1700000000",
+        anna, 0);
+    row("key kept when the address is cancelled", true, "", "", {"NEWKEY", null}, "", "", "Nicht angemeldet",
+        0);
+    row("key cancelled", true, "", "", {null}, "", "", "Nicht eingerichtet", 0);
+    row("wrong code", true, "KEY", "", {"a@b.example", "999"}, "", "", "Nicht angemeldet", 1);
+    row("pasted token", false, "KEY", "", {"GOOD"}, "GOOD", "", anna, 0);
+    row("blank, rejected, then good token", false, "KEY", "", {"  ", "BAD", "GOOD"}, "GOOD", "", anna, 2);
+    row("rejected token leaves nothing", false, "KEY", "", {"BAD"}, "", "", "Nicht angemeldet", 1);
 }
 
 void MainWindowTest::signIn()
@@ -312,51 +297,61 @@ void MainWindowTest::listRequests_data()
     QTest::addColumn<int>("shown");
     QTest::addColumn<QString>("listInfo");
 
-    const QStringList none;
-    const QByteArray noBlacklist;
-    QTest::newRow("default listing") << "" << 0 << 0 << noBlacklist << none << QStringList{"0"} << 60
-                                     << "60 von 1000 Mods geladen";
-    QTest::newRow("name found by pattern")
-        << "Lok 77" << 0 << 0 << noBlacklist << none << QStringList{"0 _q=Lok 77", "0 name-lk=*Lok 77*"} << 11
-        << "11 von 11 Mods geladen";
-    QTest::newRow("author found by display name")
-        << "autor7" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 _q=autor7", "0 name-lk=*autor7*", "0 submitted_by_display_name-lk=*autor7*"} << 20
-        << "20 von 20 Mods geladen";
-    QTest::newRow("nothing anywhere")
-        << "Tunnel" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 _q=Tunnel", "0 name-lk=*Tunnel*", "0 submitted_by_display_name-lk=*Tunnel*"} << 0
-        << "0 Mods geladen";
-    QTest::newRow("author shortened, four more pages")
-        << "@Gleisbauer" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 submitted_by_display_name-lk=*Gleisbauer*",
-                       "0 submitted_by_display_name-lk=*Glei*",
-                       "60 submitted_by_display_name-lk=*Glei*",
-                       "120 submitted_by_display_name-lk=*Glei*",
-                       "180 submitted_by_display_name-lk=*Glei*",
-                       "240 submitted_by_display_name-lk=*Glei*"}
-        << 0 << "300 von 500 Mods geladen";
-    QTest::newRow("short author name never shortened")
-        << "@Zug" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Zug*"} << 0
-        << "0 Mods geladen";
-    QTest::newRow("author found at once")
-        << "@Autor3" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 submitted_by_display_name-lk=*Autor3*"} << 60 << "60 von 120 Mods geladen";
-    QTest::newRow("rare rating: continues up to 360 records")
-        << "" << 0 << 5 << noBlacklist << none << QStringList{"0", "60", "120", "180", "240", "300"} << 7
-        << "360 von 1000 Mods geladen";
-    QTest::newRow("common rating: first page has 40 hits")
-        << "" << 0 << 1 << noBlacklist << none << QStringList{"0"} << 54 << "60 von 1000 Mods geladen";
-    QTest::newRow("not rated yet") << "" << 0 << 6 << noBlacklist << none
-                                   << QStringList{"0", "60", "120", "180", "240", "300"} << 36
-                                   << "360 von 1000 Mods geladen";
-    QTest::newRow("blacklist by id at the service, by name here")
-        << "" << 0 << 0 << QByteArray(R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])")
-        << none << QStringList{"0"} << 31 << "31 von 980 Mods geladen";
-    QTest::newRow("nothing installed: no request")
-        << "" << 2 << 0 << noBlacklist << none << QStringList{} << 0 << "Keine mod.io-Mods installiert.";
-    QTest::newRow("installed mods") << "" << 2 << 0 << noBlacklist << QStringList{"12", "5", "notes"}
-                                    << QStringList{"0"} << 2 << "2 von 2 Mods geladen";
+    const auto row = [](const char *name, const char *search, int source, int rating,
+                        const QStringList &requests, int shown, const char *listInfo,
+                        const QByteArray &blacklist = {}, const QStringList &installed = {}) {
+        QTest::newRow(name) << QString(search) << source << rating << blacklist << installed << requests
+                            << shown << QString(listInfo);
+    };
+    const QString shortened = QStringLiteral("%1 submitted_by_display_name-lk=*Glei*");
+    const QStringList sixPages{"0", "60", "120", "180", "240", "300"};
+    row("default listing", "", 0, 0, {"0"}, 60, "60 von 1000 Mods geladen");
+    row("name found by pattern", "Lok 77", 0, 0, {"0 _q=Lok 77", "0 name-lk=*Lok 77*"}, 11,
+        "11 von 11 Mods geladen");
+    row("author found by display name", "autor7", 0, 0,
+        {"0 _q=autor7", "0 name-lk=*autor7*", "0 submitted_by_display_name-lk=*autor7*"}, 20,
+        "20 von 20 Mods geladen");
+    row("nothing anywhere", "Tunnel", 0, 0,
+        {"0 _q=Tunnel", "0 name-lk=*Tunnel*", "0 submitted_by_display_name-lk=*Tunnel*"}, 0,
+        "0 Mods geladen");
+    row("author shortened, four more pages", "@Gleisbauer", 0, 0,
+        {"0 submitted_by_display_name-lk=*Gleisbauer*", shortened.arg(0), shortened.arg(60),
+         shortened.arg(120), shortened.arg(180), shortened.arg(240)},
+        0, "300 von 500 Mods geladen");
+    row("short author name never shortened", "@Zug", 0, 0, {"0 submitted_by_display_name-lk=*Zug*"}, 0,
+        "0 Mods geladen");
+    row("author found at once", "@Autor3", 0, 0, {"0 submitted_by_display_name-lk=*Autor3*"}, 60,
+        "60 von 120 Mods geladen");
+    row("rare rating: continues up to 360 records", "", 0, 5, sixPages, 7, "360 von 1000 Mods geladen");
+    row("common rating: first page has 40 hits", "", 0, 1, {"0"}, 54, "60 von 1000 Mods geladen");
+    row("not rated yet", "", 0, 6, sixPages, 36, "360 von 1000 Mods geladen");
+    row("blacklist by id at the service, by name here", "", 0, 0, {"0"}, 31, "31 von 980 Mods geladen",
+        R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])");
+    row("nothing installed: no request", "", 2, 0, {}, 0, "Keine mod.io-Mods installiert.");
+    row("installed mods", "", 2, 0, {"0"}, 2, "2 von 2 Mods geladen", {}, {"12", "5", "notes"});
+}
+<< 0 << "300 von 500 Mods geladen";
+QTest::newRow("short author name never shortened")
+    << "@Zug" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Zug*"} << 0
+    << "0 Mods geladen";
+QTest::newRow("author found at once")
+    << "@Autor3" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Autor3*"}
+    << 60 << "60 von 120 Mods geladen";
+QTest::newRow("rare rating: continues up to 360 records")
+    << "" << 0 << 5 << noBlacklist << none << QStringList{"0", "60", "120", "180", "240", "300"} << 7
+    << "360 von 1000 Mods geladen";
+QTest::newRow("common rating: first page has 40 hits")
+    << "" << 0 << 1 << noBlacklist << none << QStringList{"0"} << 54 << "60 von 1000 Mods geladen";
+QTest::newRow("not rated yet") << "" << 0 << 6 << noBlacklist << none
+                               << QStringList{"0", "60", "120", "180", "240", "300"} << 36
+                               << "360 von 1000 Mods geladen";
+QTest::newRow("blacklist by id at the service, by name here")
+    << "" << 0 << 0 << QByteArray(R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])") << none
+    << QStringList{"0"} << 31 << "31 von 980 Mods geladen";
+QTest::newRow("nothing installed: no request")
+    << "" << 2 << 0 << noBlacklist << none << QStringList{} << 0 << "Keine mod.io-Mods installiert.";
+QTest::newRow("installed mods") << "" << 2 << 0 << noBlacklist << QStringList{"12", "5", "notes"}
+                                << QStringList{"0"} << 2 << "2 von 2 Mods geladen";
 }
 
 void MainWindowTest::listRequests()
