@@ -330,29 +330,6 @@ void MainWindowTest::listRequests_data()
     row("nothing installed: no request", "", 2, 0, {}, 0, "Keine mod.io-Mods installiert.");
     row("installed mods", "", 2, 0, {"0"}, 2, "2 von 2 Mods geladen", {}, {"12", "5", "notes"});
 }
-<< 0 << "300 von 500 Mods geladen";
-QTest::newRow("short author name never shortened")
-    << "@Zug" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Zug*"} << 0
-    << "0 Mods geladen";
-QTest::newRow("author found at once")
-    << "@Autor3" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Autor3*"}
-    << 60 << "60 von 120 Mods geladen";
-QTest::newRow("rare rating: continues up to 360 records")
-    << "" << 0 << 5 << noBlacklist << none << QStringList{"0", "60", "120", "180", "240", "300"} << 7
-    << "360 von 1000 Mods geladen";
-QTest::newRow("common rating: first page has 40 hits")
-    << "" << 0 << 1 << noBlacklist << none << QStringList{"0"} << 54 << "60 von 1000 Mods geladen";
-QTest::newRow("not rated yet") << "" << 0 << 6 << noBlacklist << none
-                               << QStringList{"0", "60", "120", "180", "240", "300"} << 36
-                               << "360 von 1000 Mods geladen";
-QTest::newRow("blacklist by id at the service, by name here")
-    << "" << 0 << 0 << QByteArray(R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])") << none
-    << QStringList{"0"} << 31 << "31 von 980 Mods geladen";
-QTest::newRow("nothing installed: no request")
-    << "" << 2 << 0 << noBlacklist << none << QStringList{} << 0 << "Keine mod.io-Mods installiert.";
-QTest::newRow("installed mods") << "" << 2 << 0 << noBlacklist << QStringList{"12", "5", "notes"}
-                                << QStringList{"0"} << 2 << "2 von 2 Mods geladen";
-}
 
 void MainWindowTest::listRequests()
 {
