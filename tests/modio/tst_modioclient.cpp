@@ -224,17 +224,9 @@ void ModIoClientTest::requests_data()
     addRow("apiKeyOnly without key", false, sent("", "TOK", "/o", "", "", keyMissing, false, true));
 
     const auto reply = [](int status, const QByteArray &body, const QString &error, const char *apiRoot = "",
-                          const char *token = "") {
-        Case c;
-        c.key = QStringLiteral("KEY");
-        c.token = QString::fromLatin1(token);
-        c.path = QStringLiteral("/r");
-        c.error = error;
-        c.status = status;
-        c.body = body;
-        c.apiRoot = QString::fromLatin1(apiRoot);
-        c.object = error.isEmpty() && body.startsWith('{');
-        return c;
+                          const char *token = "", bool async = false) {
+        const bool object = error.isEmpty() && body.startsWith('{');
+        return Case{async, "KEY", token, "/r", "", "", error, false, false, status, body, apiRoot, object};
     };
     addRow("object", true, reply(200, "{\"a\":1}", "", "", ""));
     addRow("empty 200", true, reply(200, " \n", ""));
@@ -276,12 +268,9 @@ void ModIoClientTest::requests_data()
     addRow("old endpoint text needs both words", false,
            reply(410, "{\"message\":\"api.mod.io\"}", "api.mod.io"));
     // Both hints belong to the blocking requests of sign-in, settings and installation only.
-    Case async = reply(401, no, "no");
-    async.async = true;
-    QTest::newRow("async: no path hint") << async;
-    async = reply(410, deprecated, "API.MOD.IO is Deprecated");
-    async.async = true;
-    QTest::newRow("async: no old endpoint text") << async;
+    QTest::newRow("async: no path hint") << reply(401, no, "no", "", "", true);
+    QTest::newRow("async: no old endpoint text")
+        << reply(410, deprecated, "API.MOD.IO is Deprecated", "", "", true);
 }
 
 void ModIoClientTest::requests()

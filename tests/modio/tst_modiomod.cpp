@@ -98,26 +98,18 @@ void ModIoModTest::publishedExamples_data()
 {
     QTest::addColumn<QJsonObject>("mod");
     QTest::addColumn<QStringList>("fields");
-    const QStringList rogue = QStringList()
-                              << "id=2"
-                              << "name=Rogue Knight HD Pack"
-                              << "author=XanT"
-                              << "submittedById=1"
-                              << "authorNameId=xant"
-                              << "authorDisplayName="
-                              << "modfileId=2"
-                              << "version=1.3"
-                              << "fileName=rogue-knight-v1.zip" << rogueMd5 << "fileSize=15181"
-                              << "dateUpdated=1499841487"
-                              << "logoUrl=https://assets.modcdn.io/images/placeholder/card.png"
-                              << "gallery=1"
-                              << "tags=Unity"
-                              << "tagNames=Unity"
-                              << "subscribed=1"
-                              << "stats=27492 16394 1230/1047/183 91% 87.38 Very Positive"
-                              << "description=Rogue HD Pack does exactly what you thi..."
-                              << "summary=It's time to bask in the glory of beautiful 4k textures!"
-                              << "profileUrl=https://mod.io/g/rogue-knight/m/rogue-knight-hd-pack";
+    const QStringList rogue =
+        QStringLiteral(
+            "id=2|name=Rogue Knight HD Pack|author=XanT|submittedById=1|authorNameId=xant|"
+            "authorDisplayName=|modfileId=2|version=1.3|fileName=rogue-knight-v1.zip|fileSize=15181|"
+            "dateUpdated=1499841487|logoUrl=https://assets.modcdn.io/images/placeholder/card.png|"
+            "gallery=1|tags=Unity|tagNames=Unity|subscribed=1|"
+            "stats=27492 16394 1230/1047/183 91% 87.38 Very Positive|"
+            "description=Rogue HD Pack does exactly what you thi...|"
+            "summary=It's time to bask in the glory of beautiful 4k textures!|"
+            "profileUrl=https://mod.io/g/rogue-knight/m/rogue-knight-hd-pack")
+            .split('|') +
+        QStringList{rogueMd5};
     QTest::newRow("mod") << objectOf(example("get-mod.response.json"), false)
                          << rogue + QStringList{rogueUrl};
     QTest::newRow("mod of the current docs")
