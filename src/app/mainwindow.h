@@ -9,6 +9,7 @@
 #include "localmods/installedview.h"
 #include "localmods/installstatus.h"
 #include "localmods/localmod.h"
+#include "selfupdate/selfupdaterun.h"
 
 #include <QHash>
 #include <QList>
@@ -102,6 +103,12 @@ private:
     QString catalogUnavailableText() const;
     CatalogInstallStatus catalogStatusOf(int index) const;
     void startManagerUpdateCheck(const RepoMod &managerEntry);
+
+    // Self-update
+    void checkSelfUpdate(const RepoMod &entry);
+    void installSelfUpdate(const RepoMod &entry);
+    // The window's dialogs and the running program's folder, for the self-update.
+    SelfUpdateHooks selfUpdateHooks();
     // True while an install or update run waits in its nested loops; the catalog must not change then.
     bool installRunActive() const;
     // Refuses, with a note in the status line, an action that needs the complete catalog while it loads.

@@ -34,4 +34,9 @@ struct MessagePrompts
     // The performance report before an installation.
     std::function<PerformanceReportDecision(const PerformanceReport &report, const QString &modName)>
         performanceReport;
+    // An offer the player may take or leave: like choice, but shown with the information icon, the default
+    // button accepting and the last one rejecting.
+    std::function<int(const QString &title, const QString &text, const QString &informativeText,
+                      const QStringList &buttons, int defaultButton)>
+        offer;
 };
