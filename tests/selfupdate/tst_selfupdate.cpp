@@ -151,6 +151,8 @@ class SelfUpdateTest : public QObject
 private Q_SLOTS:
     void offeredRelease_data();
     void offeredRelease();
+    void progress_data();
+    void progress();
     void download_data();
     void download();
     void installRun_data();
@@ -187,6 +189,31 @@ void SelfUpdateTest::offeredRelease()
     RepoMod entry;
     const bool found = managerEntryFromDocument(document, &entry);
     QCOMPARE(found ? offeredSelfUpdateVersion(entry) : QString(), offered);
+}
+
+void SelfUpdateTest::progress_data()
+{
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("size unknown") << qint64(4096) << qint64(0) << -1
+                                  << "ModManager-Update wird heruntergeladen…";
+    QTest::newRow("half") << qint64(1572864) << qint64(3145728) << 50
+                          << "ModManager-Update wird heruntergeladen…\n1.5 / 3.0 MiB";
+    QTest::newRow("more than announced")
+        << qint64(9) << qint64(4) << 100 << "ModManager-Update wird heruntergeladen…\n0.0 / 0.0 MiB";
+}
+
+void SelfUpdateTest::progress()
+{
+    QFETCH(qint64, received);
+    QFETCH(qint64, total);
+    QFETCH(int, value);
+    QFETCH(QString, label);
+    const SelfUpdateProgress progress = selfUpdateProgress(received, total);
+    QCOMPARE(progress.busy ? -1 : progress.value, value);
+    QCOMPARE(progress.label, label);
 }
 
 void SelfUpdateTest::download_data()
