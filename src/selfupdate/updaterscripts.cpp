@@ -261,11 +261,6 @@ QString posixShellLiteral(const QString &text)
     return QLatin1Char('\'') + literal + QLatin1Char('\'');
 }
 
-QString windowsProgramFileName()
-{
-    return QStringLiteral("FX3ModManager.exe");
-}
-
 QString posixProgramFileName()
 {
     return QStringLiteral("FX3ModManager");

@@ -28,7 +28,6 @@ QString posixUpdaterScript(const UpdaterScriptValues &values);
 // text as a POSIX shell single-quoted word: every ' is written as '\''.
 QString posixShellLiteral(const QString &text);
 
-// The name of the program's executable inside a release, and the folder a release keeps it in.
-QString windowsProgramFileName();
+// The name of the POSIX program's executable inside a release, and the folder a release keeps it in.
 QString posixProgramFileName();
 QString releaseProgramFolderName();

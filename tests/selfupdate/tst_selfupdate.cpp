@@ -520,8 +520,7 @@ void SelfUpdateTest::posixUpdaterRuns()
         QCOMPARE(after, expected);
         return;
     }
-    // A failed update starts the old program again and keeps the log; the backup stays until the player
-    // has an intact program again, and the log and the failure name it.
+    // A failed update starts the old program again and keeps its log and the backup, if one was made.
     QCOMPARE(readTestFile(record), "old " + program.toUtf8() + '\n');
     QVERIFY(!QFileInfo::exists(zip));
     QCOMPARE(left.filter(QStringLiteral("_Updater_")), QStringList());
