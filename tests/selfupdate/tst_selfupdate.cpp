@@ -20,8 +20,8 @@ QByteArray managerDocument(const QString &id, const QString &name, const QString
                            const QString &fileName, const QString &url)
 {
     return QStringLiteral(
-               R"({"files": [{"id": "1", "name": "Andere Mod", "version": "9.0", "download_url": "%5"},
-        {"id": "%1", "name": "%2", "version": "%3", "filename": "%4", "download_url": "%5"}]})")
+               R"({"files": [{"id": "%1", "name": "%2", "version": "%3", "filename": "%4", "download_url": "%5"},
+        {"id": "1", "name": "Andere Mod", "version": "9.0", "download_url": "%5"}]})")
         .arg(id, name, version, fileName, url)
         .toUtf8();
 }
@@ -171,12 +171,13 @@ void SelfUpdateTest::offeredRelease_data()
         << managerDocument("7", " trackhaven - fx3 MODMANAGER ", "0.7", "", url) << "0.7";
     QTest::newRow("same version") << managerDocument("8094", "x", "0.5.38", "mm.zip", url) << "";
     QTest::newRow("no download address") << managerDocument("8094", "x", "0.6", "mm.zip", " ") << "";
-    QTest::newRow("other entries only") << managerDocument("8095", "FX3 ModManager", "0.9", "", url) << "";
+    QTest::newRow("other entries only")
+        << managerDocument("8095", "FX3 ModManager", "0.9", "", url) << "none";
     QTest::newRow("array document") << QByteArray(
                                            "[{\"id\": \"8094\", \"version\": \"0.9\", \"download_url\": "
                                            "\"https://example.invalid/mm.zip\"}]")
-                                    << "";
-    QTest::newRow("not JSON") << QByteArray("<html>") << "";
+                                    << "none";
+    QTest::newRow("not JSON") << QByteArray("<html>") << "none";
 }
 
 void SelfUpdateTest::offeredRelease()
@@ -185,7 +186,7 @@ void SelfUpdateTest::offeredRelease()
     QFETCH(QString, offered);
     RepoMod entry;
     const bool found = managerEntryFromDocument(document, &entry);
-    QCOMPARE(found ? offeredSelfUpdateVersion(entry) : QString(), offered);
+    QCOMPARE(found ? offeredSelfUpdateVersion(entry) : QStringLiteral("none"), offered);
 }
 
 void SelfUpdateTest::progress_data()
