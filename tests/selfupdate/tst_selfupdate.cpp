@@ -325,6 +325,10 @@ void SelfUpdateTest::installRun_data()
         << "information|Update wird installiert|Der ModManager wird jetzt";
     QTest::newRow("linux updater started") << true << posixRelease << ""
                                            << "information|Update wird installiert|Der ModManager wird jetzt";
+    QTest::newRow("linux program in another folder") << true << QStringList{"pkg/bin/FX3ModManager*"} << ""
+                                                     << "information|Update wird installiert|Der ModManager";
+    QTest::newRow("folder named like the program") << true << QStringList{"pkg/FX3ModManager/readme"} << ""
+                                                   << "question|Update nicht automatisch installierbar|";
     QTest::newRow("program folder not writable")
         << false << windows << ".fx3modmanager_update_test"
         << "critical|Update fehlgeschlagen|Der ModManager kann sein Programmverzeichnis nicht beschreiben:\n";
