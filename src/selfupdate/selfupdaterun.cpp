@@ -41,7 +41,7 @@ bool download(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUp
 }
 
 // A release without a program for this system cannot be installed here; its download page still can be.
-bool offerBrowserInstead(const RepoMod &entry, const SelfUpdateHooks &hooks, const QString &reason)
+void offerBrowserInstead(const RepoMod &entry, const SelfUpdateHooks &hooks, const QString &reason)
 {
     showStatus(hooks, reason);
     const QString question = tr("%1\n\nSoll die Download-Adresse stattdessen im Browser geöffnet werden?\n%2")
@@ -50,7 +50,6 @@ bool offerBrowserInstead(const RepoMod &entry, const SelfUpdateHooks &hooks, con
         hooks.prompts.question(tr("Update nicht automatisch installierbar"), question, DefaultAnswer::Yes) &&
         hooks.openUrl)
         hooks.openUrl(entry.downloadUrl.trimmed());
-    return false;
 }
 
 } // namespace
@@ -73,7 +72,7 @@ void checkSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const
     installSelfUpdate(manager, release, hooks);
 }
 
-bool installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUpdateHooks &hooks)
+void installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUpdateHooks &hooks)
 {
     showStatus(hooks, tr("Lade ModManager-Update v%1…").arg(entry.version));
     QString archive;
@@ -82,13 +81,14 @@ bool installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, con
         if (error != selfUpdateCancelledText())
             showCritical(hooks, error);
         showStatus(hooks, error.isEmpty() ? selfUpdateCancelledText() : error);
-        return false;
+        return;
     }
 
     QString reason;
     if (hooks.posixUpdater && !releaseHoldsPosixProgram(archive, hooks.place.sevenZip, &reason)) {
         QFile::remove(archive);
-        return offerBrowserInstead(entry, hooks, reason);
+        offerBrowserInstead(entry, hooks, reason);
+        return;
     }
 
     const bool launched = hooks.posixUpdater ? launchPosixUpdater(archive, hooks.place, &error)
@@ -97,7 +97,7 @@ bool installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, con
         QFile::remove(archive);
         showCritical(hooks, error);
         showStatus(hooks, error);
-        return false;
+        return;
     }
     showStatus(hooks, tr("Update wird installiert. Der ModManager wird neu gestartet…"));
     if (hooks.prompts.information)
@@ -106,5 +106,4 @@ bool installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, con
                                      "automatisch neu gestartet."));
     if (hooks.quit)
         hooks.quit();
-    return true;
 }

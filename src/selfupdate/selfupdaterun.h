@@ -39,6 +39,5 @@ struct SelfUpdateHooks
 // the player accepts.
 void checkSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUpdateHooks &hooks);
 
-// Downloads the release, starts the updater and quits; failures are told to the player. True when the
-// updater was started.
-bool installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUpdateHooks &hooks);
+// Downloads the release, starts the updater and quits; failures are told to the player.
+void installSelfUpdate(QNetworkAccessManager &manager, const RepoMod &entry, const SelfUpdateHooks &hooks);
