@@ -12,6 +12,7 @@
 #include "modio/modioinstall.h"
 #include "modio/modioview.h"
 #include "modio/quickcheck.h"
+#include "selfupdate/selfupdaterun.h"
 
 #include <QHash>
 #include <QList>
@@ -108,6 +109,12 @@ private:
     QString catalogUnavailableText() const;
     CatalogInstallStatus catalogStatusOf(int index) const;
     void startManagerUpdateCheck(const RepoMod &managerEntry);
+
+    // Self-update
+    void checkSelfUpdate(const RepoMod &entry);
+    void installSelfUpdate(const RepoMod &entry);
+    // The window's dialogs and the running program's folder, for the self-update.
+    SelfUpdateHooks selfUpdateHooks();
     // True while an install or update run waits in its nested loops; the catalog must not change then.
     bool installRunActive() const;
     // Refuses, with a note in the status line, an action that needs the complete catalog while it loads.

@@ -42,6 +42,22 @@ MessagePrompts MainWindow::dialogPrompts()
         box.exec();
         return int(added.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
     };
+    prompts.offer = [this](const QString &title, const QString &text, const QString &informativeText,
+                           const QStringList &buttons, int defaultButton) {
+        QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, this);
+        box.setInformativeText(informativeText);
+        QList<QPushButton *> added;
+        for (int i = 0; i < buttons.size(); ++i) {
+            const bool rejects = i == buttons.size() - 1 && i != defaultButton;
+            QPushButton *button =
+                box.addButton(buttons.at(i), rejects ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+            added.append(button);
+            if (i == defaultButton)
+                box.setDefaultButton(button);
+        }
+        box.exec();
+        return int(added.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
+    };
     prompts.chooseOpenFile = [this](const QString &title, const QString &filter) {
         return QFileDialog::getOpenFileName(this, title, QString(), filter);
     };

@@ -49,4 +49,9 @@ struct MessagePrompts
     std::function<void(const QUrl &url)> openUrl;
     // The editor of the hidden mod.io authors; changes authors in place.
     std::function<void(QList<ModIoBlockedAuthor> &authors)> editAuthorBlacklist;
+    // An offer the player may take or leave: like choice, but shown with the information icon, the default
+    // button accepting and the last one rejecting.
+    std::function<int(const QString &title, const QString &text, const QString &informativeText,
+                      const QStringList &buttons, int defaultButton)>
+        offer;
 };
