@@ -522,6 +522,11 @@ void MainWindow::modIoToggleSubscription()
     }
     // The request waits in a nested loop in which list answers may replace the records: keep what is needed.
     const ModIoMod record = view.mods.at(view.selectedIndex);
+    // The id becomes part of the request path: ".." or a slash would address another endpoint.
+    if (!isAllDigits(record.id)) {
+        prompts.warning(QStringLiteral("mod.io"), tr("Ungültige mod.io-Mod-ID."));
+        return;
+    }
     ensureModIoGameId(view.gameId);
     const QUrl url = modIoApiUrl(
         modIoApiRoot(), QStringLiteral("/games/%1/mods/%2/subscribe").arg(view.gameId).arg(record.id));

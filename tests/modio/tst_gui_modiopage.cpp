@@ -491,10 +491,9 @@ void MainWindowTest::subscriptions_data()
     QTest::newRow("unsubscribe and delete the files")
         << "Lok 5" << QList<bool>{true, true} << "DELETE /v1/games/73160/mods/5/subscribe" << false << false;
     QTest::newRow("unsubscribe declined") << "Lok 5" << QList<bool>{false} << "" << true << true;
-    // A mod whose id is no plain number never names a folder to delete: ".." would be the mod.io folder's
-    // parent.
-    QTest::newRow("odd id never deletes")
-        << "Parent" << QList<bool>{true, true} << "DELETE /v1/games/73160/" << false << true;
+    // A mod whose id is no plain number names neither an endpoint nor a folder: ".." would address the game
+    // and the mod.io folder's parent.
+    QTest::newRow("odd id sends nothing") << "Parent" << QList<bool>{true, true} << "" << true << true;
 }
 
 void MainWindowTest::subscriptions()
