@@ -166,24 +166,6 @@ void MainWindow::setStatus(const QString &text)
     statusLabel->setText(text);
 }
 
-QWidget *MainWindow::buildPlaceholderPage(const QString &title, const QString &text)
-{
-    auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(30, 24, 30, 24);
-    auto *heading = new QLabel(title, page);
-    QFont headingFont = font();
-    headingFont.setPointSize(18);
-    headingFont.setWeight(QFont::Bold);
-    heading->setFont(headingFont);
-    auto *body = new QLabel(text, page);
-    body->setWordWrap(true);
-    layout->addWidget(heading);
-    layout->addWidget(body);
-    layout->addStretch();
-    return page;
-}
-
 void MainWindow::showHome()
 {
     pages->setCurrentWidget(homePage);

@@ -88,7 +88,6 @@ private:
     QWidget *buildInstalledPage();
     QWidget *buildUpdatesPage();
     QWidget *buildModIoPage();
-    QWidget *buildPlaceholderPage(const QString &title, const QString &text);
 
     // Catalog
     RepoMod parseMod(const QJsonObject &entry, const QHash<QString, QString> &categoryNames,
