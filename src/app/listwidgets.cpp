@@ -78,8 +78,10 @@ void showDownloadProgress(QProgressBar *bar, const DownloadProgress &state)
     bar->setVisible(true);
 }
 
-void setUpRecordTable(QTableView *table)
+QTableView *makeRecordTable(QAbstractItemModel *model, int sortColumn, QWidget *parent)
 {
+    auto *table = new QTableView(parent);
+    table->setModel(model);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -95,6 +97,9 @@ void setUpRecordTable(QTableView *table)
     table->horizontalHeader()->setStretchLastSection(false);
     table->horizontalHeader()->setHighlightSections(false);
     table->horizontalHeader()->setMinimumSectionSize(40);
+    table->horizontalHeader()->setSortIndicator(sortColumn, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    return table;
 }
 
 ColumnFiller::ColumnFiller(QTableView *table, int fillColumn, int minimumFillWidth)

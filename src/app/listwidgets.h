@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 
 struct DownloadProgress;
+class QAbstractItemModel;
 class QLabel;
 class QProgressBar;
 class QTableView;
@@ -21,9 +22,9 @@ QLabel *makeEmptyListLabel(QWidget *parent);
 // Shows a download's state on a progress bar (busy while its size is unknown) and makes the bar visible.
 void showDownloadProgress(QProgressBar *bar, const DownloadProgress &state);
 
-// Rows of one height, whole rows selected, no editing, no row numbers, texts on one line. Sorting is left to
-// the caller, which knows the order a page opens in.
-void setUpRecordTable(QTableView *table);
+// A sortable table over model: rows of one height, whole rows selected, no editing, no row numbers, texts on
+// one line. It opens sorted A to Z by sortColumn, or in the model's own order when that is -1.
+QTableView *makeRecordTable(QAbstractItemModel *model, int sortColumn, QWidget *parent);
 
 // Sizes a table's columns without measuring every row: fillColumn takes the width the others leave, never
 // less than minimumFillWidth (a narrow table scrolls sideways instead of squeezing its main column to

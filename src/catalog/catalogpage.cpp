@@ -156,12 +156,8 @@ QWidget *MainWindow::buildCatalogPage()
 
     auto *splitter = new QSplitter(Qt::Horizontal, page);
     view.views = new QStackedWidget(splitter);
-    view.table = new QTableView(view.views);
-    view.table->setModel(view.model);
-    setUpRecordTable(view.table);
     // Catalog order (the order the repositories answered in) until the player picks a column.
-    view.table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    view.table->setSortingEnabled(true);
+    view.table = makeRecordTable(view.model, -1, view.views);
     view.columns = new ColumnFiller(view.table, NameColumn, smallestNameColumn);
     view.gallery = new CardGridView(240, galleryPictureHeight, view.views);
     view.gallery->setModel(view.model);

@@ -119,11 +119,7 @@ QWidget *MainWindow::buildInstalledPage()
         this);
 
     view.views = new QStackedWidget(page);
-    view.table = new QTableView(view.views);
-    view.table->setModel(view.model);
-    setUpRecordTable(view.table);
-    view.table->horizontalHeader()->setSortIndicator(NameColumn, Qt::AscendingOrder);
-    view.table->setSortingEnabled(true);
+    view.table = makeRecordTable(view.model, NameColumn, view.views);
     view.columns = new ColumnFiller(view.table, NameColumn, 200);
     view.gallery = new CardGridView(220, 0, view.views);
     view.gallery->setModel(view.model);
