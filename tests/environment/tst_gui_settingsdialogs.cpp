@@ -86,65 +86,74 @@ void MainWindowTest::setupDialog()
 void MainWindowTest::settingsRoundTrip()
 {
     TestEnvironment environment;
-    const QString game = gameFolder(environment);
-    const QString mods = environment.makeDir(QStringLiteral("mods"));
-    const QString custom = environment.makeDir(QStringLiteral("custom"));
-    const QString tool = environment.writeFile(QStringLiteral("tools/UnRAR.exe"), {});
-    QSettings settings;
-    settings.setValue(QStringLiteral("paths/game"), game);
-    settings.setValue(QStringLiteral("paths/usermods"), mods);
-    settings.setValue(QStringLiteral("paths/custommods"), QStringList{custom});
-    settings.setValue(QStringLiteral("tools/7zip"), tool);
-    settings.setValue(QStringLiteral("modio/api_key"), QStringLiteral("key"));
-    settings.setValue(QStringLiteral("community/enabled"), false);
-    settings.setValue(QStringLiteral("community/api_url"), QStringLiteral("https://old.example/api"));
-    settings.setValue(QStringLiteral("performance/auto_check"), false);
-    settings.setValue(QStringLiteral("performance/show_clean_reports"), true);
-    settings.sync();
+    const QStringList keys{"paths/game",        "paths/usermods",         "paths/custommods",
+                           "tools/7zip",        "modio/api_key",          "community/enabled",
+                           "community/api_url", "performance/auto_check", "performance/show_clean_reports"};
+    const QVariantList before{gameFolder(environment),
+                              environment.makeDir(QStringLiteral("mods")),
+                              QStringList{environment.makeDir(QStringLiteral("custom"))},
+                              environment.writeFile(QStringLiteral("tools/UnRAR.exe"), {}),
+                              "key",
+                              false,
+                              "https://old.example/api",
+                              false,
+                              true};
+    for (int i = 0; i < keys.size(); ++i)
+        QSettings().setValue(keys.at(i), before.at(i));
+    const auto storedTexts = [&keys] {
+        QStringList texts;
+        for (const QString &key : keys) {
+            const QVariant value = QSettings().value(key);
+            texts << (value.typeId() == QMetaType::QStringList ? value.toStringList().join(';')
+                                                               : value.toString());
+        }
+        return texts;
+    };
 
     ScriptedPrompts scripted;
     SettingsDialog dialog(scripted.prompts());
-    const SettingsDialog::Fields &fields = dialog.fields();
-    QCOMPARE(fields.game.edit->text(), game);
-    QCOMPARE(fields.userMods.edit->text(), mods);
-    QCOMPARE(fields.customPaths->paths(), QStringList{custom});
-    QCOMPARE(fields.extractor.edit->text(), tool);
-    QCOMPARE(fields.apiKey->text(), QStringLiteral("key"));
-    QCOMPARE(fields.apiRoot->text(), QStringLiteral("https://g-73160.modapi.io/v1"));
-    QVERIFY(!fields.communityEnabled->isChecked() && !fields.autoCheck->isChecked());
-    QVERIFY(fields.showCleanReports->isChecked());
-    fields.apiAccessButton->click();
+    const SettingsDialog::Fields &f = dialog.fields();
+    const auto shownTexts = [&f] {
+        const auto text = [](bool on) {
+            return QString::fromLatin1(on ? "true" : "false");
+        };
+        return QStringList{f.game.edit->text(),
+                           f.userMods.edit->text(),
+                           f.customPaths->paths().join(';'),
+                           f.extractor.edit->text(),
+                           f.apiKey->text(),
+                           text(f.communityEnabled->isChecked()),
+                           f.communityUrl->text(),
+                           text(f.autoCheck->isChecked()),
+                           text(f.showCleanReports->isChecked())};
+    };
+    QCOMPARE(shownTexts(), storedTexts());
+    QCOMPARE(f.apiRoot->text(), QStringLiteral("https://g-73160.modapi.io/v1"));
+    f.apiAccessButton->click();
     QCOMPARE(scripted.openedUrls, QStringList{QStringLiteral("https://mod.io/me/access")});
 
     // A refused API root keeps the dialog open and the store as it was.
-    fields.apiRoot->setText(QStringLiteral("http://g-73160.modapi.io/v1"));
+    f.apiRoot->setText(QStringLiteral("http://g-73160.modapi.io/v1"));
+    f.apiKey->clear();
     QVERIFY(!dialog.save());
     QVERIFY(scripted.messages.value(0).startsWith(QStringLiteral("warning|Ungültiger mod.io API-Pfad|")));
-    QCOMPARE(stored("modio/api_key").toString(), QStringLiteral("key"));
+    QCOMPARE(QSettings().value(QStringLiteral("modio/api_key")), QVariant("key"));
 
-    fields.apiRoot->setText(QStringLiteral(" https://g-73160.modapi.io/v1/ "));
-    fields.apiKey->clear();
-    fields.extractor.edit->clear();
-    fields.userMods.edit->clear();
-    fields.communityEnabled->setChecked(true);
-    fields.communityUrl->setText(QStringLiteral("https://reports.example/api"));
-    fields.autoCheck->setChecked(true);
-    fields.showCleanReports->setChecked(false);
+    f.apiRoot->setText(QStringLiteral(" https://g-73160.modapi.io/v1/ "));
+    f.extractor.edit->clear();
+    f.userMods.edit->clear();
+    f.communityEnabled->setChecked(true);
+    f.communityUrl->setText(QStringLiteral("https://reports.example/api"));
+    f.autoCheck->setChecked(true);
+    f.showCleanReports->setChecked(false);
     QVERIFY(dialog.save());
     QCOMPARE(scripted.messages.size(), 1);
-    QVERIFY(!dialog.languageChanged());
+    QCOMPARE(storedTexts(), shownTexts());
+    QVERIFY(!QSettings().contains(QStringLiteral("modio/api_key")) &&
+            !QSettings().contains(QStringLiteral("tools/7zip")));
     QCOMPARE(stored("modio/api_root").toString(), QStringLiteral("https://g-73160.modapi.io/v1"));
-    QVERIFY(!QSettings().contains(QStringLiteral("modio/api_key")));
-    QVERIFY(!QSettings().contains(QStringLiteral("tools/7zip")));
-    QCOMPARE(stored("paths/usermods").toString(), QString());
-    QCOMPARE(stored("paths/game").toString(), game);
-    QCOMPARE(stored("paths/custommods").toStringList(), QStringList{custom});
-    QCOMPARE(stored("community/enabled").toBool(), true);
-    QCOMPARE(stored("community/api_url").toString(), QStringLiteral("https://reports.example/api"));
-    QCOMPARE(stored("performance/auto_check").toBool(), true);
-    QCOMPARE(stored("performance/show_clean_reports").toBool(), false);
     QCOMPARE(stored("ui/language").toString(), QStringLiteral("de"));
-    QVERIFY(stored("setup/completed").toBool());
+    QVERIFY(stored("setup/completed").toBool() && !dialog.languageChanged());
 }
 
 void MainWindowTest::storageRoot_data()
@@ -228,14 +237,9 @@ void MainWindowTest::languageChangeRestarts()
     QCOMPARE(scripted.restarts, (QList<QStringList>{QStringList{QCoreApplication::applicationFilePath(),
                                                                 QCoreApplication::applicationDirPath()} +
                                                     QCoreApplication::arguments().mid(1)}));
-    QStringList messages{
-        QStringLiteral("information|Sprache geändert|Die Sprache wurde geändert. Der ModManager "
-                       "wird jetzt neu gestartet.")};
-    if (!restartSucceeds)
-        messages << QStringLiteral(
-            "warning|Fehler|Der ModManager konnte nicht neu gestartet werden. Bitte starte "
-            "ihn manuell neu.");
-    QCOMPARE(scripted.messages, messages);
+    QCOMPARE(scripted.messages.size(), restartSucceeds ? 1 : 2);
+    QVERIFY(scripted.messages.first().startsWith(QStringLiteral("information|Sprache geändert|")));
+    QVERIFY(restartSucceeds || scripted.messages.last().startsWith(QStringLiteral("warning|Fehler|")));
 }
 
 void MainWindowTest::previewCache_data()
@@ -260,7 +264,6 @@ void MainWindowTest::previewCache()
     TestEnvironment environment;
     ScriptedPrompts scripted;
     SettingsDialog dialog(scripted.prompts());
-    QVERIFY(!dialog.fields().clearPreviewCacheButton->isEnabled());
     QString state = QStringLiteral("before");
     dialog.setPreviewCacheHooks({[&state] { return state; },
                                  [&state, cleared] {
