@@ -207,6 +207,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("TrackhavenBenchmark"));
     QCoreApplication::setApplicationName(QStringLiteral("bench_gui_pages"));
     QStandardPaths::setTestModeEnabled(true);
+    QSettings().setValue(QStringLiteral("setup/completed"), true);
 
     const QString modsFolder = home.path() + QStringLiteral("/mods");
     const int localMods = 3000;

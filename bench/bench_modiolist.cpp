@@ -159,6 +159,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("TrackhavenBenchmark"));
     QCoreApplication::setApplicationName(QStringLiteral("bench_modiolist"));
     QStandardPaths::setTestModeEnabled(true);
+    QSettings().setValue(QStringLiteral("setup/completed"), true);
 
     const QList<ModIoMod> records = generateRecords(5000);
     std::printf("mod.io list, %lld records\n", static_cast<long long>(records.size()));

@@ -39,6 +39,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     prompts = dialogPrompts();
     buildFrame();
+    runFirstRunSetup();
     setStatus(tr("Bereit. Katalog und lokale Mods werden bei Bedarf geladen."));
     QTimer::singleShot(800, this, [this] { startSelfUpdateCheck(); });
 }

@@ -109,6 +109,12 @@ private:
     CatalogInstallStatus catalogStatusOf(int index) const;
     void startManagerUpdateCheck(const RepoMod &managerEntry);
 
+    // First-run setup and settings
+    // Shows the setup dialog until it was once saved.
+    void runFirstRunSetup();
+    // After a language change: a new process in the new language replaces this one.
+    void restartForLanguageChange();
+
     // Self-update
     void checkSelfUpdate(const RepoMod &entry);
     void installSelfUpdate(const RepoMod &entry);

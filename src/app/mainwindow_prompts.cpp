@@ -3,11 +3,13 @@
 #include "modio/modioblacklistdialog.h"
 #include "modio/modiotokendialog.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 
 MessagePrompts MainWindow::dialogPrompts()
@@ -61,6 +63,9 @@ MessagePrompts MainWindow::dialogPrompts()
     prompts.chooseOpenFile = [this](const QString &title, const QString &filter) {
         return QFileDialog::getOpenFileName(this, title, QString(), filter);
     };
+    prompts.chooseFileIn = [this](const QString &title, const QString &filter, const QString &startFolder) {
+        return QFileDialog::getOpenFileName(this, title, startFolder, filter);
+    };
     prompts.chooseFolder = [this](const QString &title, const QString &startFolder) {
         return QFileDialog::getExistingDirectory(this, title, startFolder, QFileDialog::ShowDirsOnly);
     };
@@ -79,6 +84,13 @@ MessagePrompts MainWindow::dialogPrompts()
     };
     prompts.openUrl = [](const QUrl &url) {
         QDesktopServices::openUrl(url);
+    };
+    prompts.restartProgram = [](const QString &program, const QStringList &arguments,
+                                const QString &workingFolder) {
+        if (!QProcess::startDetached(program, arguments, workingFolder))
+            return false;
+        QCoreApplication::quit();
+        return true;
     };
     prompts.editAuthorBlacklist = [this](QList<ModIoBlockedAuthor> &authors) {
         runModIoBlacklistDialog(this, authors);

@@ -32,6 +32,9 @@ struct MessagePrompts
         choice;
     // A file to open; empty when none was chosen.
     std::function<QString(const QString &title, const QString &filter)> chooseOpenFile;
+    // A file to open, starting at startFolder (the system's choice when empty); empty when none was chosen.
+    std::function<QString(const QString &title, const QString &filter, const QString &startFolder)>
+        chooseFileIn;
     // A folder, starting at startFolder; empty when none was chosen.
     std::function<QString(const QString &title, const QString &startFolder)> chooseFolder;
     // The performance report before an installation.
@@ -47,6 +50,10 @@ struct MessagePrompts
         accessTokenDialog;
     // Opens an address with the desktop's browser.
     std::function<void(const QUrl &url)> openUrl;
+    // Starts program anew, detached, and ends this process; false when the new process did not start, and
+    // this one then keeps running.
+    std::function<bool(const QString &program, const QStringList &arguments, const QString &workingFolder)>
+        restartProgram;
     // The editor of the hidden mod.io authors; changes authors in place.
     std::function<void(QList<ModIoBlockedAuthor> &authors)> editAuthorBlacklist;
     // An offer the player may take or leave: like choice, but shown with the information icon, the default

@@ -1,4 +1,5 @@
 #include "environment/discovery.h"
+
 #include "environment/externalpaths.h"
 
 #include <QDir>

@@ -50,6 +50,10 @@ QString detectModIoModsPath();
 bool isModIoModsFolder(const QString &path);
 // True for an empty path or an existing folder.
 bool isExistingOrEmptyFolder(const QString &path);
+// The storage root above "<root>/73160/mods" (absolute, cleaned); empty when the path does not end so.
+QString storageRootFromModsPath(const QString &modsPath);
+// The game's mod folder below a storage root; empty for an empty root.
+QString modsPathFromStorageRoot(const QString &root);
 
 enum class ModIoSaveResult
 {

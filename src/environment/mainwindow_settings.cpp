@@ -1,8 +1,20 @@
 #include "app/mainwindow.h"
 #include "environment/settingsdialog.h"
+#include "environment/settingsvalues.h"
+#include "environment/setupdialog.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QStackedWidget>
+
+void MainWindow::runFirstRunSetup()
+{
+    if (setupCompleted())
+        return;
+    // A cancelled setup leaves the store as it was, so the next start asks again.
+    SetupDialog dialog(initialSetupValues(), prompts, this);
+    dialog.exec();
+}
 
 void MainWindow::openSettings()
 {
@@ -14,7 +26,11 @@ void MainWindow::openSettings()
         return;
     }
 
-    SettingsDialog dialog(this);
+    SettingsDialog dialog(prompts, this);
+    // Filled by the preview images: the description of their disk cache and its clearing, which also drops
+    // the images held in memory and the HTTP cache.
+    PreviewCacheHooks previewCache;
+    dialog.setPreviewCacheHooks(previewCache);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
@@ -35,6 +51,10 @@ void MainWindow::openSettings()
     // Update rows point into the catalog by index; none may survive into a catalog loaded anew.
     refreshUpdateList();
 
+    if (dialog.languageChanged()) {
+        restartForLanguageChange();
+        return;
+    }
     setStatus(tr("Einstellungen gespeichert. Daten werden beim Öffnen des jeweiligen Bereichs neu geladen."));
     // The page on screen would otherwise stay empty until the user leaves and comes back.
     QWidget *current = pages->currentWidget();
@@ -44,4 +64,16 @@ void MainWindow::openSettings()
         showUpdates();
     else if (current == installedPage)
         showInstalled();
+}
+
+void MainWindow::restartForLanguageChange()
+{
+    prompts.information(tr("Sprache geändert"),
+                        tr("Die Sprache wurde geändert. Der ModManager wird jetzt neu gestartet."));
+    // Texts are translated once, when the widgets are built, so only a new process shows the new language.
+    if (!prompts.restartProgram(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1),
+                                QCoreApplication::applicationDirPath()))
+        prompts.warning(
+            tr("Fehler"),
+            tr("Der ModManager konnte nicht neu gestartet werden. Bitte starte ihn manuell neu."));
 }

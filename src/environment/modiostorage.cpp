@@ -211,6 +211,24 @@ bool isModIoModsFolder(const QString &path)
     return isFolder(folder) && folder.endsWith(QLatin1String(modsBelowRoot), Qt::CaseInsensitive);
 }
 
+QString storageRootFromModsPath(const QString &modsPath)
+{
+    const QString folder = cleanExternalPath(modsPath);
+    if (!folder.endsWith(QLatin1String(modsBelowRoot), Qt::CaseInsensitive))
+        return {};
+    QString root = folder.left(folder.size() - int(qstrlen(modsBelowRoot)));
+    // "/73160/mods" and "C:/73160/mods" leave a bare root or drive behind.
+    if (root.isEmpty() || root.endsWith(QLatin1Char(':')))
+        root += QLatin1Char('/');
+    return QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+}
+
+QString modsPathFromStorageRoot(const QString &root)
+{
+    const QString folder = cleanExternalPath(root);
+    return folder.isEmpty() ? QString() : QDir::cleanPath(folder + QLatin1String(modsBelowRoot));
+}
+
 bool moveModIoStorage(const QString &newRoot, QString *errorText)
 {
     return moveModIoStorage(newRoot, errorText, ModIoStorageFileOps());

@@ -3,6 +3,7 @@
 #include "catalog/repositorydialog.h"
 #include "catalog/repositorylist.h"
 #include "environment/settingsdialog.h"
+#include "modaldriver.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -79,27 +80,6 @@ QString storedRepositories()
     return QString::fromUtf8(QSettings().value(QStringLiteral("repositories/external")).toByteArray());
 }
 
-// Runs action on the next modal dialog of type T as soon as it is up, so a test can answer a dialog that
-// the code under test opens with exec().
-template <typename T> class ModalDriver
-{
-public:
-    explicit ModalDriver(std::function<void(T *)> action)
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, action] {
-            if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
-                m_timer.stop();
-                ++seen;
-                action(dialog);
-            }
-        });
-        m_timer.start(5);
-    }
-    int seen = 0;
-
-private:
-    QTimer m_timer;
-};
 } // namespace
 
 // Named so the window lets the test look at its loading state.
@@ -191,6 +171,9 @@ void MainWindowTest::openSettings()
     environment.setEnv("FX3MM_COMMUNITY_URL",
                        QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()).toUtf8());
     saveExternalRepositories({external(QStringLiteral("Nord")), external(QStringLiteral("Süd"), false)});
+    // The settings are saved only with a game folder that holds the game.
+    QSettings().setValue(QStringLiteral("paths/game"),
+                         QFileInfo(environment.writeFile(QStringLiteral("game/ferroline3.exe"), {})).path());
     const QString before = storedRepositories();
 
     MainWindow window;

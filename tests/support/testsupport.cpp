@@ -42,6 +42,8 @@ TestEnvironment::TestEnvironment()
     QCoreApplication::setApplicationName(QString::fromLatin1(AppInfo::applicationName));
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root() + QStringLiteral("/config"));
+    // A window built here must never stop at the first-run setup; its own tests remove the key.
+    QSettings().setValue(QStringLiteral("setup/completed"), true);
 }
 
 TestEnvironment::~TestEnvironment()
@@ -277,6 +279,19 @@ MessagePrompts ScriptedPrompts::prompts()
     };
     prompts.openUrl = [this](const QUrl &url) {
         openedUrls.append(url.toString());
+    };
+    prompts.chooseFolder = [this](const QString &title, const QString &startFolder) {
+        pickRequests.append(QStringLiteral("folder|") + title + QLatin1Char('|') + startFolder);
+        return pickAnswers.isEmpty() ? QString() : pickAnswers.takeFirst();
+    };
+    prompts.chooseFileIn = [this](const QString &title, const QString &, const QString &startFolder) {
+        pickRequests.append(QStringLiteral("file|") + title + QLatin1Char('|') + startFolder);
+        return pickAnswers.isEmpty() ? QString() : pickAnswers.takeFirst();
+    };
+    prompts.restartProgram = [this](const QString &program, const QStringList &arguments,
+                                    const QString &workingFolder) {
+        restarts.append(QStringList{program, workingFolder} + arguments);
+        return restartSucceeds;
     };
     prompts.editAuthorBlacklist = [this](QList<ModIoBlockedAuthor> &authors) {
         if (blacklistEdit)

@@ -15,8 +15,8 @@ class QTcpServer;
 class QTcpSocket;
 
 // A private world for one test: temporary HOME and XDG folders, an optional LOCALAPPDATA, a settings store
-// of its own and the application's names. Everything is restored when the object goes away, so no test
-// ever reads or writes the developer's real settings, caches or Steam folders.
+// of its own (with the first-run setup done) and the application's names. Everything is restored when the
+// object goes away, so no test ever reads or writes the developer's real settings, caches or Steam folders.
 class TestEnvironment
 {
 public:
@@ -117,6 +117,13 @@ public:
     // The tokens pasted into the access-token dialog, one per try; the dialog is closed when they run out.
     QStringList tokenAnswers;
     QStringList openedUrls;
+    // Answers of the folder and file pickers in order; none left cancels. Each request is recorded in
+    // pickRequests as "folder|<title>|<start>" or "file|<title>|<start>".
+    QStringList pickAnswers;
+    QStringList pickRequests;
+    // Each restart as program, working folder, then the arguments.
+    QList<QStringList> restarts;
+    bool restartSucceeds = true;
     // Applied by the author blacklist editor.
     std::function<void(QList<ModIoBlockedAuthor> &)> blacklistEdit;
 };
