@@ -1,9 +1,10 @@
 #!/bin/sh
 # Runs a test program inside a D-Bus session of its own with a freshly created and unlocked keyring, in a
 # temporary home, so that it talks to a Secret Service of its own and never to the user's. Works without a
-# desktop session, also as root. Exits with 77 (skipped) when the keyring daemon or dbus-run-session is missing.
+# desktop session, also as root. Exits with 77 (skipped) when the keyring daemon, dbus-run-session or
+# secret-tool (with which the test looks into the vault from outside) is missing.
 set -eu
-for tool in gnome-keyring-daemon dbus-run-session; do
+for tool in gnome-keyring-daemon dbus-run-session secret-tool; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed"
         exit 77
