@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl1-mesa-dev 7zip xdg-utils
-          xvfb xauth imagemagick python3 fonts-noto-color-emoji clang-14 libclang-rt-14-dev)
+          xvfb xauth imagemagick python3 fonts-noto-color-emoji clang-14 libclang-rt-14-dev
+          qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus dbus-daemon libsecret-tools)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -2,6 +2,7 @@
 
 #include "app/communitysite.h"
 #include "modio/modioblacklist.h"
+#include "platform/secretvault.h"
 #include "platform/settingsfile.h"
 #include "platform/tokenprotection.h"
 
@@ -15,6 +16,17 @@
 namespace {
 const QString dpapiPrefix = QStringLiteral("dpapi:");
 const QString base64Prefix = QStringLiteral("base64:");
+const QString keychainPrefix = QStringLiteral("keychain:");
+// The one vault entry of the token; the stored value names it so that a reader finds it again.
+const QString tokenVaultEntry = QStringLiteral("modio/access_token");
+const QString tokenKey = QStringLiteral("modio/access_token_protected");
+
+// Removes the vault entry a stored value points to, if it points to one.
+void forgetVaultEntry(const QString &stored)
+{
+    if (stored.startsWith(keychainPrefix))
+        removeFromSecretVault(stored.mid(keychainPrefix.size()));
+}
 
 QString trimmedSetting(const char *key)
 {
@@ -104,6 +116,8 @@ QString protectToken(const QString &plain)
     if (plain.isEmpty())
         return {};
     const QByteArray bytes = plain.toUtf8();
+    if (storeInSecretVault(tokenVaultEntry, bytes))
+        return keychainPrefix + tokenVaultEntry;
     if (const std::optional<QByteArray> encrypted = protectForCurrentUser(bytes))
         return dpapiPrefix + QString::fromLatin1(encrypted->toBase64());
     return base64Prefix + QString::fromLatin1(bytes.toBase64());
@@ -119,32 +133,59 @@ QString unprotectToken(const QString &stored)
             return QString::fromUtf8(*plain);
         return {};
     }
+    if (stored.startsWith(keychainPrefix)) {
+        // An entry removed behind our back, or a vault that does not answer, is like a failed decryption.
+        if (const std::optional<QByteArray> plain = readFromSecretVault(stored.mid(keychainPrefix.size())))
+            return QString::fromUtf8(*plain);
+        return {};
+    }
     if (stored.startsWith(base64Prefix))
         return QString::fromUtf8(QByteArray::fromBase64(stored.mid(base64Prefix.size()).toLatin1()));
     return stored;
 }
 
+TokenPlace tokenPlace(const QString &stored)
+{
+    if (stored.startsWith(keychainPrefix))
+        return TokenPlace::SystemVault;
+    if (stored.startsWith(dpapiPrefix))
+        return TokenPlace::WindowsDataProtection;
+    return TokenPlace::SettingsFile;
+}
+
 QString modIoAccessToken()
 {
-    return unprotectToken(QSettings().value(QStringLiteral("modio/access_token_protected")).toString())
-        .trimmed();
+    return unprotectToken(QSettings().value(tokenKey).toString()).trimmed();
+}
+
+TokenPlace modIoTokenPlace()
+{
+    return tokenPlace(QSettings().value(tokenKey).toString());
 }
 
 void storeModIoToken(const QString &token)
 {
     const QString trimmed = token.trimmed();
     QSettings settings;
-    if (trimmed.isEmpty())
-        settings.remove(QStringLiteral("modio/access_token_protected"));
-    else
-        settings.setValue(QStringLiteral("modio/access_token_protected"), protectToken(trimmed));
+    if (trimmed.isEmpty()) {
+        forgetVaultEntry(settings.value(tokenKey).toString());
+        settings.remove(tokenKey);
+    } else {
+        const QString previous = settings.value(tokenKey).toString();
+        const QString stored = protectToken(trimmed);
+        // A token that had to go to the settings file leaves no older one in the vault.
+        if (!stored.startsWith(keychainPrefix))
+            forgetVaultEntry(previous);
+        settings.setValue(tokenKey, stored);
+    }
     syncPrivately(settings);
 }
 
 void clearModIoSignIn()
 {
     QSettings settings;
-    settings.remove(QStringLiteral("modio/access_token_protected"));
+    forgetVaultEntry(settings.value(tokenKey).toString());
+    settings.remove(tokenKey);
     settings.remove(QStringLiteral("modio/token_expires"));
     settings.remove(QStringLiteral("modio/user_name"));
     syncPrivately(settings);

@@ -26,9 +26,21 @@ QString modIoApiRoot();
 // Raises the game id to the default when it is below 1 and mirrors it into the store. Always true.
 bool ensureModIoGameId(qint64 &gameId);
 
+// Where a stored token is kept: the desktop's vault ("keychain:" plus the entry's name), encrypted by Windows
+// ("dpapi:"), or readable in the settings file ("base64:" or a plain text).
+enum class TokenPlace
+{
+    SystemVault,
+    WindowsDataProtection,
+    SettingsFile
+};
+
+// Puts the token into the vault when one answers, else encrypts it on Windows, else Base64-encodes it.
 QString protectToken(const QString &plain);
 QString unprotectToken(const QString &stored);
+TokenPlace tokenPlace(const QString &stored);
 QString modIoAccessToken();
+TokenPlace modIoTokenPlace();
 // Stores the token protected, or removes it when it is blank. Callers forget their subscription state.
 void storeModIoToken(const QString &token);
 void clearModIoSignIn();

@@ -19,7 +19,8 @@ void MainWindow::updateModIoAccountLabel()
     ModIoView &view = modIoView;
     if (!view.accountLabel)
         return;
-    const ModIoAccountLabel label = modIoAccountLabel(modIoAccessToken(), modIoApiKey(), storedUserName());
+    const ModIoAccountLabel label =
+        modIoAccountLabel(modIoAccessToken(), modIoApiKey(), storedUserName(), modIoTokenPlace());
     view.accountLabel->setText(label.text);
     view.accountLabel->setToolTip(label.toolTip);
     view.accountLabel->setStyleSheet(label.styleSheet);

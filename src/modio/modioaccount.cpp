@@ -9,14 +9,26 @@ QString tr(const char *text)
 }
 } // namespace
 
-ModIoAccountLabel modIoAccountLabel(const QString &token, const QString &apiKey, const QString &userName)
+ModIoAccountLabel modIoAccountLabel(const QString &token, const QString &apiKey, const QString &userName,
+                                    TokenPlace place)
 {
     ModIoAccountLabel label;
     if (!token.isEmpty()) {
         const QString name = userName.trimmed();
         label.text = name.isEmpty() ? tr("Angemeldet") : tr("Angemeldet: %1").arg(name);
-        label.toolTip = tr("Der persönliche mod.io-Zugriffstoken ist lokal mit Windows DPAPI geschützt "
-                           "gespeichert.");
+        switch (place) {
+        case TokenPlace::SystemVault:
+            label.toolTip = tr("Der persönliche mod.io-Zugriffstoken liegt im Schlüsselbund des Systems.");
+            break;
+        case TokenPlace::WindowsDataProtection:
+            label.toolTip = tr("Der persönliche mod.io-Zugriffstoken ist lokal mit Windows DPAPI geschützt "
+                               "gespeichert.");
+            break;
+        case TokenPlace::SettingsFile:
+            label.toolTip = tr("Der persönliche mod.io-Zugriffstoken liegt nur Base64-kodiert, also "
+                               "unverschlüsselt, in der Einstellungsdatei.");
+            break;
+        }
         label.styleSheet = QStringLiteral("QLabel{color:#a9e9c5;padding:4px 7px;font-weight:600;}");
         label.signedIn = true;
     } else if (!apiKey.isEmpty()) {

@@ -38,6 +38,7 @@ void SettingsTest::tokenForms_data()
                                  << QStringLiteral("tökén");
     // Without the data protection service (or under another user) an encrypted token reads as none.
     QTest::newRow("dpapi form unreadable here") << "dpapi:AQIDBA==" << QString();
+    QTest::newRow("vault entry without a vault") << "keychain:modio/access_token" << QString();
     QTest::newRow("prefix is case-sensitive") << "BASE64:YWJj"
                                               << "BASE64:YWJj";
 }
@@ -46,6 +47,7 @@ void SettingsTest::tokenForms()
 {
     QFETCH(QString, stored);
     QFETCH(QString, token);
+    TestEnvironment environment;
 #ifdef Q_OS_WIN
     if (stored.startsWith(QLatin1String("dpapi:")))
         QSKIP("decryption of foreign data is exercised only where no data protection exists");

@@ -13,8 +13,8 @@
 #include <QUrl>
 
 namespace {
-const char *const isolatedVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                         "LOCALAPPDATA"};
+const char *const isolatedVariables[] = {"HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                         "XDG_CACHE_HOME", "LOCALAPPDATA",    "DBUS_SESSION_BUS_ADDRESS"};
 }
 
 TestEnvironment::TestEnvironment()
@@ -34,6 +34,8 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_DATA_HOME", (root() + QStringLiteral("/data")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (root() + QStringLiteral("/cache")).toLocal8Bit());
     qunsetenv("LOCALAPPDATA");
+    // Nor the user's keyring: a session bus that does not exist makes the vault fail at once.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root() + "/no-session-bus").toLocal8Bit());
     // No test may reach the real community site: a window that loads its catalog gets a refused connection
     // on this machine instead. Tests that serve the site set their own root.
     setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:9/");
