@@ -5,9 +5,7 @@
 #include "testsupport.h"
 #include "tlsfrontend.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslSocket>
@@ -24,21 +22,6 @@ namespace {
 const QByteArray zipBytes = QByteArray::fromHex("504B0304") + QByteArray("zip payload", 11);
 const QByteArray sevenZipBytes = QByteArray::fromHex("377ABCAF271C0004") + QByteArray("7z payload");
 const QByteArray rarBytes = QByteArray::fromHex("526172211A0700") + QByteArray("rar payload");
-
-FakeResponse answer(const QByteArray &body, const QList<QPair<QByteArray, QByteArray>> &headers = {},
-                    int status = 200)
-{
-    FakeResponse response;
-    response.status = status;
-    response.body = body;
-    response.headers = headers;
-    return response;
-}
-
-QPair<QByteArray, QByteArray> header(const char *name, const QByteArray &value)
-{
-    return qMakePair(QByteArray(name), value);
-}
 
 RepoMod singleEntry(const QString &url, const QString &fileName = QString(),
                     const QString &sha256 = QString())
@@ -58,22 +41,6 @@ RepoModPart part(const QString &url, const QString &fileName, const QString &sha
     volume.fileName = fileName;
     volume.sha256 = sha256;
     return volume;
-}
-
-QString sha256Of(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
-// Every file below folder, relative to it, sorted.
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
 }
 
 // Answers every request with a fixed raw response, and a moment later with its tail, without closing: a
@@ -392,9 +359,9 @@ void DownloadTest::namesDownloadedFileInsideTheFolder()
 
     FakeHttpServer server;
     server.setHandler([&](const RecordedRequest &, FakeResponse *response) {
-        *response = answer(body);
+        *response = FakeResponse{200, {}, body};
         if (!disposition.isEmpty())
-            response->headers.append(header("Content-Disposition", disposition));
+            response->headers.append({"Content-Disposition", disposition});
         return true;
     });
     RepoMod entry = singleEntry(server.url(names.at(2)), names.at(0));
@@ -422,9 +389,9 @@ void DownloadTest::downloadsMultiPartSet()
     // suggests.
     const QByteArray first = rarBytes + "1";
     server.setResponse("/v/1",
-                       answer(first, {header("Content-Disposition", "attachment; filename=other.rar")}));
-    server.setResponse("/v/2", answer("second volume"));
-    server.setResponse("/v/3", answer(zipBytes));
+                       FakeResponse{200, {{"Content-Disposition", "attachment; filename=other.rar"}}, first});
+    server.setResponse("/v/2", 200, "second volume");
+    server.setResponse("/v/3", 200, zipBytes);
     RepoMod entry = singleEntry(QString());
     entry.parts = {part(server.url("/v/1"), "Pack.part1.rar", sha256Of(first)),
                    part(server.url("/v/2"), "Pack.part2.rar"), part(server.url("/v/3"), "Pack.part3.rar")};
@@ -491,9 +458,9 @@ void DownloadTest::refusesFailedDownloads()
     RepoMod entry = singleEntry(volumes == 0 ? QString() : server.url("/v/0"), "Set.zip");
     for (int i = 0; i < volumes; ++i) {
         const QByteArray path = "/v/" + QByteArray::number(i);
-        FakeResponse response = answer(rarBytes);
+        FakeResponse response{200, {}, rarBytes};
         if (i == failingVolume) {
-            response = answer(body, {}, status);
+            response = FakeResponse{status, {}, body};
             response.dropConnection = status < 0;
         }
         server.setResponse(path, response);
@@ -516,8 +483,8 @@ void DownloadTest::refusesFailedDownloads()
 void DownloadTest::refusesIncompleteSets()
 {
     FakeHttpServer server;
-    server.setResponse("/x1", answer(rarBytes));
-    server.setResponse("/x3", answer(rarBytes));
+    server.setResponse("/x1", 200, rarBytes);
+    server.setResponse("/x3", 200, rarBytes);
     RepoMod entry = singleEntry(QString());
     entry.parts = {part(server.url("/x1"), "x.part1.rar"), part(server.url("/x3"), "x.part3.rar")};
     QString error;
@@ -558,7 +525,7 @@ void DownloadTest::checksSha256()
     QFETCH(QStringList, saved);
 
     FakeHttpServer server;
-    server.setResponse("/a.zip", answer(zipBytes));
+    server.setResponse("/a.zip", 200, zipBytes);
     const QString good = sha256Of(zipBytes);
     const QString wrong = sha256Of("something else");
     auto sum = [&](const QString &kind) {
@@ -622,7 +589,7 @@ void DownloadTest::explainsTimeouts()
 void DownloadTest::reportsUnsavableFile()
 {
     FakeHttpServer server;
-    server.setResponse("/a", answer(zipBytes));
+    server.setResponse("/a", 200, zipBytes);
     // A folder already has the name the file needs.
     QVERIFY(QDir(m_download->path()).mkdir("mod.zip"));
     QString first;
@@ -637,8 +604,8 @@ void DownloadTest::reportsUnsavableFile()
 void DownloadTest::fetchesBytes()
 {
     FakeHttpServer server;
-    server.setResponse("/file", answer("payload"));
-    server.setResponse("/missing", answer("no such file", {}, 404));
+    server.setResponse("/file", 200, "payload");
+    server.setResponse("/missing", 404, "no such file");
     QByteArray data = "old";
     int status = -1;
     QString error = QStringLiteral("old");
@@ -719,10 +686,10 @@ void DownloadTest::bearerTokenOnRedirects()
             .replace("{api}", api.url())
             .replace("{cdn}", cdn.url());
     };
-    api.setResponse("/away", answer({}, {header("Location", expand(location).toUtf8())}, 302));
-    cdn.setResponse("/back", answer({}, {header("Location", api.url("/file").toUtf8())}, 307));
-    api.setResponse("/file", answer("from the api"));
-    cdn.setResponse("/file", answer("from the cdn"));
+    api.setResponse("/away", FakeResponse{302, {{"Location", expand(location).toUtf8()}}, {}});
+    cdn.setResponse("/back", FakeResponse{307, {{"Location", api.url("/file").toUtf8()}}, {}});
+    api.setResponse("/file", 200, "from the api");
+    cdn.setResponse("/file", 200, "from the cdn");
 
     QByteArray data = "old";
     int status = 0;

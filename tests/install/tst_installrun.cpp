@@ -14,11 +14,6 @@
 
 namespace {
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 Tree modFiles(const QString &name, const QString &version, const QByteArray &extra = QByteArray())
 {
     Tree tree;
