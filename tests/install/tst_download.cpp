@@ -334,20 +334,18 @@ void DownloadTest::namesDownloadedFileInsideTheFolder_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("names"); // declared file name, entry name, URL path, disposition, saved as
 
-    QTest::newRow("declared name first")
-        << zipBytes << QStringList{"Lok.zip", "Lok", "/f/1", "attachment; filename=other.zip", "Lok.zip"};
-    QTest::newRow("url segment, decoded")
-        << sevenZipBytes << QStringList{"", "Lok", "/files/Gr%C3%BCn%20Pack.7z", "", "Grün Pack.7z"};
-    QTest::newRow("declared zip, 7z content")
-        << sevenZipBytes << QStringList{"mod.zip", "Lok", "/f/1", "", "mod.7z"};
-    QTest::newRow("disposition parents")
-        << zipBytes
-        << QStringList{"", "Lok", "/f", "attachment; filename=\"../../escape.zip\"", "escape.zip"};
-    QTest::newRow("url encoded parents")
-        << zipBytes << QStringList{"", "Lok", "/f/..%2F..%2Fescape.zip", "", "escape.zip"};
-    QTest::newRow("entry name with folders")
-        << zipBytes << QStringList{"", "../../Escape", "/dl/", "", "Escape.zip"};
-    QTest::newRow("entry name of dots") << zipBytes << QStringList{"", "..", "/dl/", "", "download.zip"};
+    const auto row = [](const char *tag, const QByteArray &body, const QStringList &names) {
+        QTest::newRow(tag) << body << names;
+    };
+    row("declared name first", zipBytes,
+        {"Lok.zip", "Lok", "/f/1", "attachment; filename=other.zip", "Lok.zip"});
+    row("url segment, decoded", sevenZipBytes, {"", "Lok", "/files/Gr%C3%BCn%20Pack.7z", "", "Grün Pack.7z"});
+    row("declared zip, 7z content", sevenZipBytes, {"mod.zip", "Lok", "/f/1", "", "mod.7z"});
+    row("disposition parents", zipBytes,
+        {"", "Lok", "/f", "attachment; filename=\"../../escape.zip\"", "escape.zip"});
+    row("url encoded parents", zipBytes, {"", "Lok", "/f/..%2F..%2Fescape.zip", "", "escape.zip"});
+    row("entry name with folders", zipBytes, {"", "../../Escape", "/dl/", "", "Escape.zip"});
+    row("entry name of dots", zipBytes, {"", "..", "/dl/", "", "download.zip"});
 }
 
 void DownloadTest::namesDownloadedFileInsideTheFolder()
@@ -430,20 +428,22 @@ void DownloadTest::refusesFailedDownloads_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("message"); // prefix of the error text
 
-    QTest::newRow("single, not found") << 1 << 0 << 404 << QByteArray("gone") << "Download fehlgeschlagen: ";
-    QTest::newRow("single, empty body")
-        << 1 << 0 << 200 << QByteArray() << "Der Server hat eine leere Datei geliefert.";
-    QTest::newRow("part 2 of 3, not found")
-        << 3 << 1 << 404 << QByteArray() << "Download von Archivteil 2/3 fehlgeschlagen (Set.part2.rar): ";
-    QTest::newRow("part 2 of 3, empty body")
-        << 3 << 1 << 200 << QByteArray() << "Der Server hat für Archivteil 2/3 eine leere Datei geliefert.";
-    QTest::newRow("connection dropped") << 1 << 0 << -1 << QByteArray() << "Download fehlgeschlagen: ";
+    const auto row = [](const char *tag, int volumes, int failingVolume, int status, const QByteArray &body,
+                        const QString &message) {
+        QTest::newRow(tag) << volumes << failingVolume << status << body << message;
+    };
+    const QString failed = QStringLiteral("Download fehlgeschlagen: ");
+    row("single, not found", 1, 0, 404, "gone", failed);
+    row("single, empty body", 1, 0, 200, {}, "Der Server hat eine leere Datei geliefert.");
+    row("part 2 of 3, not found", 3, 1, 404, {},
+        "Download von Archivteil 2/3 fehlgeschlagen (Set.part2.rar): ");
+    row("part 2 of 3, empty body", 3, 1, 200, {},
+        "Der Server hat für Archivteil 2/3 eine leere Datei geliefert.");
+    row("connection dropped", 1, 0, -1, {}, failed);
     // Status 0: the volume has no URL at all.
-    QTest::newRow("part 2 of 2 without URL")
-        << 2 << 1 << 0 << QByteArray()
-        << "Ein Teil des mehrteiligen Archivs besitzt keine Download-URL: Set.part2.rar";
-    QTest::newRow("entry without URL")
-        << 0 << 0 << 0 << QByteArray() << "Für diesen Eintrag ist keine Download-URL hinterlegt.";
+    row("part 2 of 2 without URL", 2, 1, 0, {},
+        "Ein Teil des mehrteiligen Archivs besitzt keine Download-URL: Set.part2.rar");
+    row("entry without URL", 0, 0, 0, {}, "Für diesen Eintrag ist keine Download-URL hinterlegt.");
 }
 
 void DownloadTest::refusesFailedDownloads()
