@@ -619,18 +619,15 @@ void TestPerformanceCheck::reportText()
         "den Mod.");
     QCOMPARE(
         performanceReportText(clean, "x"),
-        QStringLiteral(
-            "Mod: x\nBewertung: 🟢 Unauffällig\n\nAnalysiert: 0 Modelle • 1 Meshes • 0 Materialien "
-            "• "
-            "0 Texturen\nEntpackte Größe: 0 B • Mesh-Daten: 0 B • Texturen: 0 B\n\nHinweise:\n• Keine "
-            "auffälligen Werte in den statisch auswertbaren Ressourcen gefunden.") +
+        "Mod: x\nBewertung: 🟢 Unauffällig\n\nAnalysiert: 0 Modelle • 1 Meshes • 0 Materialien • 0 "
+        "Texturen\n"
+        "Entpackte Größe: 0 B • Mesh-Daten: 0 B • Texturen: 0 B\n\nHinweise:\n• Keine auffälligen Werte in "
+        "den statisch auswertbaren Ressourcen gefunden." +
             closing);
-    QVERIFY(
-        performanceReportText(PerformanceReport(), "x")
-            .endsWith(
-                "\n• Keine auswertbaren 3D-Modellressourcen gefunden. Script-/Datenmods können mit diesem "
-                "Grafik-Check nur eingeschränkt bewertet werden." +
-                closing));
+    QVERIFY(performanceReportText(PerformanceReport(), "x")
+                .endsWith("\n• Keine auswertbaren 3D-Modellressourcen gefunden. Script-/Datenmods können mit "
+                          "diesem Grafik-Check nur eingeschränkt bewertet werden." +
+                          closing));
 }
 
 void TestPerformanceCheck::preCheck_data()

@@ -68,49 +68,45 @@ void TestDependencyParsing::entries_data()
 {
     QTest::addColumn<QByteArray>("entry");
     QTest::addColumn<QStringList>("expected");
+    const auto row = [](const char *tag, const QByteArray &entry, const QStringList &expected) {
+        QTest::newRow(tag) << entry << expected;
+    };
 
-    QTest::newRow("entry_id, minimum_version with a decimal comma")
-        << QByteArray(
-               R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1,2"}]})")
-        << QStringList{"webdisk|55|Gleisbau|1.2|||"};
-    QTest::newRow("mod_id, source lower-cased, empty name, version phrase")
-        << QByteArray(
-               R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "", "title": "X", "version_requirement": ">= 2.4.1"}]})")
-        << QStringList{"modio|7|X|2.4.1|||"};
-    QTest::newRow("url on the community host in the index.php form")
-        << QByteArray(
-               R"({"dependencies": [{"url": "https://WWW.TRACKHAVEN-COMMUNITY.DE/filebase/index.php/Entry/78/"}]})")
-        << QStringList{"webdisk|78|||https://WWW.TRACKHAVEN-COMMUNITY.DE/filebase/index.php/Entry/78/||"};
-    QTest::newRow("host that only ends like ours is foreign")
-        << QByteArray(
-               R"({"dependencies": [{"name": "G", "url": "https://my-trackhaven-community.de/filebase/entry/55/"}]})")
-        << QStringList{"||G||https://my-trackhaven-community.de/filebase/entry/55/||"};
-    QTest::newRow("latest_file does not override the dependency's own fields")
-        << QByteArray(
-               R"({"dependencies": [{"id": 9, "min_version": "2", "download": "https://x.example/own.zip",
-                          "latest_file": {"download": "https://x.example/9.zip", "filename": "nine.zip", "version": "1.1"}}]})")
-        << QStringList{"webdisk|9||2||https://x.example/own.zip|nine.zip"};
-    QTest::newRow("fields trimmed, name without markup, version from a phrase")
-        << QByteArray(R"({"dependencies": [{"source": "  ", "id": " 42 ", "name": " <b>Gleise</b> ",
-                         "required_version": "ab Version 1.2", "download_url": " https://x.example/d "}]})")
-        << QStringList{"webdisk|42|Gleise|1.2||https://x.example/d|"};
-    QTest::newRow("object naming nothing is dropped")
-        << QByteArray(R"({"dependencies": [{"source": "webdisk", "min_version": "1.0", "filename": "a.zip",
-                         "name": "<i> </i>"}]})")
-        << QStringList{};
-    QTest::newRow("array of texts and objects, duplicates merge")
-        << QByteArray(R"({"dependencies": ["Gleise<br>Signale", {"name": "GLEISE"}, 42, null, "Depot"]})")
-        << QStringList{"||Gleise||||", "||Signale||||", "||Depot||||"};
-    QTest::newRow("option14 with link and id reference")
-        << QByteArray(R"({"custom_fields": {"option14": {"value":
-               "<p><a href=\"https://trackhaven-community.de/filebase/entry/55-gleise/\">Gleise</a> ab Version 1.5</p><br />Signalpaket webdisk:1234"}}})")
-        << QStringList{"webdisk|55|Gleise|1.5|" + site + "/filebase/entry/55-gleise/||",
-                       "webdisk|1234|Signalpaket||" + site + "/filebase/entry/1234/||"};
-    QTest::newRow("label instead of option14, any case")
-        << QByteArray(
-               R"({"custom_fields": {"option99": {"label": "BENÖTIGTE MODIFIKATIONEN", "value": "Depot"},
-                                           "option3": {"label": "Sonstiges", "value": "Nicht dies"}}})")
-        << QStringList{"||Depot||||"};
+    row("entry_id, minimum_version with a decimal comma",
+        R"({"dependencies": [{"entry_id": 55, "name": "Gleisbau", "minimum_version": "v1,2"}]})",
+        {"webdisk|55|Gleisbau|1.2|||"});
+    row("mod_id, source lower-cased, empty name, version phrase",
+        R"({"dependencies": [{"mod_id": 7, "source": " ModIO ", "name": "", "title": "X", "version_requirement": ">= 2.4.1"}]})",
+        {"modio|7|X|2.4.1|||"});
+    row("url on the community host in the index.php form",
+        R"({"dependencies": [{"url": "https://WWW.TRACKHAVEN-COMMUNITY.DE/filebase/index.php/Entry/78/"}]})",
+        {"webdisk|78|||https://WWW.TRACKHAVEN-COMMUNITY.DE/filebase/index.php/Entry/78/||"});
+    row("host that only ends like ours is foreign",
+        R"({"dependencies": [{"name": "G", "url": "https://my-trackhaven-community.de/filebase/entry/55/"}]})",
+        {"||G||https://my-trackhaven-community.de/filebase/entry/55/||"});
+    row("latest_file does not override the dependency's own fields",
+        R"({"dependencies": [{"id": 9, "min_version": "2", "download": "https://x.example/own.zip",
+                          "latest_file": {"download": "https://x.example/9.zip", "filename": "nine.zip", "version": "1.1"}}]})",
+        {"webdisk|9||2||https://x.example/own.zip|nine.zip"});
+    row("fields trimmed, name without markup, version from a phrase",
+        R"({"dependencies": [{"source": "  ", "id": " 42 ", "name": " <b>Gleise</b> ",
+                         "required_version": "ab Version 1.2", "download_url": " https://x.example/d "}]})",
+        {"webdisk|42|Gleise|1.2||https://x.example/d|"});
+    row("object naming nothing is dropped",
+        R"({"dependencies": [{"source": "webdisk", "min_version": "1.0", "filename": "a.zip",
+                         "name": "<i> </i>"}]})",
+        {});
+    row("array of texts and objects, duplicates merge",
+        R"({"dependencies": ["Gleise<br>Signale", {"name": "GLEISE"}, 42, null, "Depot"]})",
+        {"||Gleise||||", "||Signale||||", "||Depot||||"});
+    row("option14 with link and id reference", R"({"custom_fields": {"option14": {"value":
+               "<p><a href=\"https://trackhaven-community.de/filebase/entry/55-gleise/\">Gleise</a> ab Version 1.5</p><br />Signalpaket webdisk:1234"}}})",
+        {"webdisk|55|Gleise|1.5|" + site + "/filebase/entry/55-gleise/||",
+         "webdisk|1234|Signalpaket||" + site + "/filebase/entry/1234/||"});
+    row("label instead of option14, any case",
+        R"({"custom_fields": {"option99": {"label": "BENÖTIGTE MODIFIKATIONEN", "value": "Depot"},
+                                           "option3": {"label": "Sonstiges", "value": "Nicht dies"}}})",
+        {"||Depot||||"});
 }
 
 void TestDependencyParsing::entries()
@@ -124,64 +120,61 @@ void TestDependencyParsing::texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
+    const auto row = [](const char *tag, const QString &text, const QStringList &expected) {
+        QTest::newRow(tag) << text << expected;
+    };
 
     const QString entry12 = "webdisk|12|Gleise||" + site + "/filebase/entry/12/||";
     // One line, one record.
-    QTest::newRow("German phrase with the word Version")
-        << "Signalpaket webdisk:1234 mindestens Version 2.1"
-        << QStringList{"webdisk|1234|Signalpaket|2.1|" + site + "/filebase/entry/1234/||"};
-    QTest::newRow("mind. Version") << "Signalpaket - mind. Version 3" << QStringList{"||Signalpaket|3|||"};
-    QTest::newRow("relative entry link belongs to the community")
-        << R"(<a href="/filebase/entry/57/">Depot</a>)"
-        << QStringList{"webdisk|57|Depot||" + site + "/filebase/entry/57/||"};
-    QTest::newRow("foreign site's entry path is only a link")
-        << R"(<a href="https://other.example/filebase/entry/55/">Fremdmod</a>)"
-        << QStringList{"url||Fremdmod||https://other.example/filebase/entry/55/||"};
-    QTest::newRow("community host on its default or another port")
-        << "https://trackhaven-community.de:443/filebase/entry/54/; "
-           "https://trackhaven-community.de:8080/filebase/entry/55/"
-        << QStringList{"webdisk|54|||" + site + "/filebase/entry/54/||",
-                       "url||||https://trackhaven-community.de:8080/filebase/entry/55/||"};
-    QTest::newRow("host that only ends like ours")
-        << "https://evil-trackhaven-community.de/filebase/entry/55/"
-        << QStringList{"url||||https://evil-trackhaven-community.de/filebase/entry/55/||"};
-    QTest::newRow("download link") << "Depot https://x.example/filebase/entry-download/3/?x=1 ab Version 2"
-                                   << QStringList{
-                                          "url||Depot|2||https://x.example/filebase/entry-download/3/?x=1|"};
-    QTest::newRow("English phrase and trailing required")
-        << "Tram Pack minimum version 3.0.1 required" << QStringList{"||Tram Pack|3.0.1|||"};
-    QTest::newRow("German required, bullet")
-        << "\u2022 Stra\u00dfenbahn-Paket ist ben\u00f6tigt!" << QStringList{"||Stra\u00dfenbahn-Paket||||"};
-    QTest::newRow("decimal comma") << "Gleise ab Version 1,5" << QStringList{"||Gleise|1.5|||"};
-    QTest::newRow("decimal comma after mind.") << "Gleise - mind. 2,10" << QStringList{"||Gleise|2.10|||"};
+    row("German phrase with the word Version", "Signalpaket webdisk:1234 mindestens Version 2.1",
+        {"webdisk|1234|Signalpaket|2.1|" + site + "/filebase/entry/1234/||"});
+    row("mind. Version", "Signalpaket - mind. Version 3", {"||Signalpaket|3|||"});
+    row("relative entry link belongs to the community", R"(<a href="/filebase/entry/57/">Depot</a>)",
+        {"webdisk|57|Depot||" + site + "/filebase/entry/57/||"});
+    row("foreign site's entry path is only a link",
+        R"(<a href="https://other.example/filebase/entry/55/">Fremdmod</a>)",
+        {"url||Fremdmod||https://other.example/filebase/entry/55/||"});
+    row("community host on its default or another port",
+        "https://trackhaven-community.de:443/filebase/entry/54/; "
+        "https://trackhaven-community.de:8080/filebase/entry/55/",
+        {"webdisk|54|||" + site + "/filebase/entry/54/||",
+         "url||||https://trackhaven-community.de:8080/filebase/entry/55/||"});
+    row("host that only ends like ours", "https://evil-trackhaven-community.de/filebase/entry/55/",
+        {"url||||https://evil-trackhaven-community.de/filebase/entry/55/||"});
+    row("download link", "Depot https://x.example/filebase/entry-download/3/?x=1 ab Version 2",
+        {"url||Depot|2||https://x.example/filebase/entry-download/3/?x=1|"});
+    row("English phrase and trailing required", "Tram Pack minimum version 3.0.1 required",
+        {"||Tram Pack|3.0.1|||"});
+    row("German required, bullet", "\u2022 Stra\u00dfenbahn-Paket ist ben\u00f6tigt!",
+        {"||Stra\u00dfenbahn-Paket||||"});
+    row("decimal comma", "Gleise ab Version 1,5", {"||Gleise|1.5|||"});
+    row("decimal comma after mind.", "Gleise - mind. 2,10", {"||Gleise|2.10|||"});
     // Phrase words inside a longer word belong to the name.
-    QTest::newRow("name ending in a number") << "Mastermind 3000" << QStringList{"||Mastermind 3000||||"};
-    QTest::newRow("word ending in ab")
-        << "Grab Version 2 ben\u00f6tigt" << QStringList{"||Grab Version 2||||"};
-    QTest::newRow("empty tags only") << "<p> </p>" << QStringList();
+    row("name ending in a number", "Mastermind 3000", {"||Mastermind 3000||||"});
+    row("word ending in ab", "Grab Version 2 ben\u00f6tigt", {"||Grab Version 2||||"});
+    row("empty tags only", "<p> </p>", QStringList());
     // Splitting into lines.
-    QTest::newRow("references do not cut a line, and are decoded")
-        << "Gleise&nbsp;Nord; Gleise &amp; Weichen;Stra&szlig;enbahn &quot;Nord&quot;;Br&#252;cken&#x21;; "
-           "A&foo;B"
-        << QStringList{"||Gleise Nord||||", "||Gleise & Weichen||||", "||Stra\u00dfenbahn \"Nord\"||||",
-                       "||Br\u00fccken!||||", "||A&foo;B||||"};
-    QTest::newRow("; inside a tag does not split")
-        << R"(<span style="color: red; font-weight: bold">Gleise</span>; Signale)"
-        << QStringList{"||Gleise||||", "||Signale||||"};
-    QTest::newRow("empty pieces") << "A\n\r\n ;B;" << QStringList{"||A||||", "||B||||"};
-    QTest::newRow("ends of paragraphs and list items")
-        << "<p>Gleise</p><p>Signale</p><ul>\n<li>Depot</li>\n<li>Br&uuml;cken</LI ></ul>"
-        << QStringList{"||Gleise||||", "||Signale||||", "||Depot||||", "||Br\u00fccken||||"};
+    row("references do not cut a line, and are decoded",
+        "Gleise&nbsp;Nord; Gleise &amp; Weichen;Stra&szlig;enbahn &quot;Nord&quot;;Br&#252;cken&#x21;; "
+        "A&foo;B",
+        {"||Gleise Nord||||", "||Gleise & Weichen||||", "||Stra\u00dfenbahn \"Nord\"||||",
+         "||Br\u00fccken!||||", "||A&foo;B||||"});
+    row("; inside a tag does not split",
+        R"(<span style="color: red; font-weight: bold">Gleise</span>; Signale)",
+        {"||Gleise||||", "||Signale||||"});
+    row("empty pieces", "A\n\r\n ;B;", {"||A||||", "||B||||"});
+    row("ends of paragraphs and list items",
+        "<p>Gleise</p><p>Signale</p><ul>\n<li>Depot</li>\n<li>Br&uuml;cken</LI ></ul>",
+        {"||Gleise||||", "||Signale||||", "||Depot||||", "||Br\u00fccken||||"});
     // Two mentions of one mod merge.
-    QTest::newRow("same id through link and reference fills the name")
-        << "https://trackhaven-community.de/filebase/entry/12/; Gleise (webdisk:12)" << QStringList{entry12};
-    QTest::newRow("higher of two minimums wins")
-        << "Gleise webdisk:12 ab Version 1.9; GLEISE ab Version 1.10; Gleise webdisk:12 ab Version 1.2"
-        << QStringList{"webdisk|12|Gleise|1.10|" + site + "/filebase/entry/12/||"};
-    QTest::newRow("same name, different ids stay apart")
-        << "Gleise webdisk:12; Gleise webdisk:13"
-        << QStringList{entry12, "webdisk|13|Gleise||" + site + "/filebase/entry/13/||"};
-    QTest::newRow("different mods stay apart in order") << "B; A; B" << QStringList{"||B||||", "||A||||"};
+    row("same id through link and reference fills the name",
+        "https://trackhaven-community.de/filebase/entry/12/; Gleise (webdisk:12)", {entry12});
+    row("higher of two minimums wins",
+        "Gleise webdisk:12 ab Version 1.9; GLEISE ab Version 1.10; Gleise webdisk:12 ab Version 1.2",
+        {"webdisk|12|Gleise|1.10|" + site + "/filebase/entry/12/||"});
+    row("same name, different ids stay apart", "Gleise webdisk:12; Gleise webdisk:13",
+        {entry12, "webdisk|13|Gleise||" + site + "/filebase/entry/13/||"});
+    row("different mods stay apart in order", "B; A; B", {"||B||||", "||A||||"});
 }
 
 void TestDependencyParsing::texts()

@@ -68,27 +68,23 @@ void TestRepositoryParser::documentShapes_data()
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("errorStart");
+    const auto row = [](const char *tag, const QByteArray &document, const QStringList &names,
+                        const QString &errorStart) {
+        QTest::newRow(tag) << document << names << errorStart;
+    };
 
     const QString noList =
         QStringLiteral("Keine Mod-Liste im Repository gefunden. Erwartet werden 'files', 'mods', "
                        "'entries', 'items' oder 'data'.");
-    QTest::newRow("top-level array") << QByteArray(R"([{"name":"Z"},{"name":"a"}])") << QStringList{"Z", "a"}
-                                     << QString();
-    QTest::newRow("files before mods")
-        << QByteArray(R"({"mods":[{"name":"M"}],"files":[{"name":"F"}]})") << QStringList{"F"} << QString();
-    QTest::newRow("first list that is an array")
-        << QByteArray(R"({"files":{"name":"X"},"mods":"none","entries":[{"name":"E"}]})") << QStringList{"E"}
-        << QString();
-    QTest::newRow("non-objects skipped")
-        << QByteArray(R"({"data":[1,"x",null,[],{"name":"A"},true]})") << QStringList{"A"} << QString();
-    QTest::newRow("truncated") << QByteArray(R"({"files":[{"name":"A"},)") << QStringList()
-                               << "JSON-Fehler: ";
-    QTest::newRow("HTML error page") << QByteArray("<html><body>502</body></html>") << QStringList()
-                                     << "JSON-Fehler: ";
-    QTest::newRow("list of wrong kind")
-        << QByteArray(R"({"files":{"a":{"name":"A"}}})") << QStringList() << noList;
-    QTest::newRow("list named otherwise")
-        << QByteArray(R"({"Mods":[{"name":"A"}]})") << QStringList() << noList;
+    row("top-level array", R"([{"name":"Z"},{"name":"a"}])", {"Z", "a"}, QString());
+    row("files before mods", R"({"mods":[{"name":"M"}],"files":[{"name":"F"}]})", {"F"}, QString());
+    row("first list that is an array", R"({"files":{"name":"X"},"mods":"none","entries":[{"name":"E"}]})",
+        {"E"}, QString());
+    row("non-objects skipped", R"({"data":[1,"x",null,[],{"name":"A"},true]})", {"A"}, QString());
+    row("truncated", R"({"files":[{"name":"A"},)", QStringList(), "JSON-Fehler: ");
+    row("HTML error page", "<html><body>502</body></html>", QStringList(), "JSON-Fehler: ");
+    row("list of wrong kind", R"({"files":{"a":{"name":"A"}}})", QStringList(), noList);
+    row("list named otherwise", R"({"Mods":[{"name":"A"}]})", QStringList(), noList);
 }
 
 void TestRepositoryParser::documentShapes()
@@ -228,18 +224,18 @@ void TestRepositoryParser::urlResolution_data()
     QTest::addColumn<QString>("baseUrl");
     QTest::addColumn<QString>("jsonUrl");
     QTest::addColumn<QString>("expected");
+    const auto row = [](const char *tag, const QString &url, const QString &baseUrl, const QString &jsonUrl,
+                        const QString &expected) {
+        QTest::newRow(tag) << url << baseUrl << jsonUrl << expected;
+    };
 
     const QString json = QStringLiteral("https://repo.example/fx3/repo.json");
-    QTest::newRow("absolute normalised")
-        << " HTTPS://CDN.example/a b.zip " << QString() << json << "https://cdn.example/a b.zip";
-    QTest::newRow("relative to the document")
-        << "mods/a.zip" << QString() << json << "https://repo.example/fx3/mods/a.zip";
-    QTest::newRow("base url wins") << "a.zip"
-                                   << " https://files.example/dl/ " << json
-                                   << "https://files.example/dl/a.zip";
-    QTest::newRow("invalid base falls back") << "/a.zip"
-                                             << "http://[bad" << json << "https://repo.example/a.zip";
-    QTest::newRow("no base at all") << " a.zip " << QString() << QString() << "a.zip";
+    row("absolute normalised", " HTTPS://CDN.example/a b.zip ", QString(), json,
+        "https://cdn.example/a b.zip");
+    row("relative to the document", "mods/a.zip", QString(), json, "https://repo.example/fx3/mods/a.zip");
+    row("base url wins", "a.zip", " https://files.example/dl/ ", json, "https://files.example/dl/a.zip");
+    row("invalid base falls back", "/a.zip", "http://[bad", json, "https://repo.example/a.zip");
+    row("no base at all", " a.zip ", QString(), QString(), "a.zip");
 }
 
 void TestRepositoryParser::urlResolution()

@@ -217,10 +217,7 @@ public:
     }
 
     // Whatever is left in the temporary folder.
-    QStringList temporaryLeftovers() const
-    {
-        return QDir(env.root() + "/tmp").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    QStringList temporaryLeftovers() const { return entriesOf(env.root() + "/tmp"); }
 
     // Packs content into downloads/<name> with the real 7-Zip; empty when that failed.
     QString archive(const QString &name, const Tree &content, const QStringList &options = {})

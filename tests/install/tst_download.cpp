@@ -5,9 +5,7 @@
 #include "testsupport.h"
 #include "tlsfrontend.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslSocket>
@@ -24,21 +22,6 @@ namespace {
 const QByteArray zipBytes = QByteArray::fromHex("504B0304") + QByteArray("zip payload", 11);
 const QByteArray sevenZipBytes = QByteArray::fromHex("377ABCAF271C0004") + QByteArray("7z payload");
 const QByteArray rarBytes = QByteArray::fromHex("526172211A0700") + QByteArray("rar payload");
-
-FakeResponse answer(const QByteArray &body, const QList<QPair<QByteArray, QByteArray>> &headers = {},
-                    int status = 200)
-{
-    FakeResponse response;
-    response.status = status;
-    response.body = body;
-    response.headers = headers;
-    return response;
-}
-
-QPair<QByteArray, QByteArray> header(const char *name, const QByteArray &value)
-{
-    return qMakePair(QByteArray(name), value);
-}
 
 RepoMod singleEntry(const QString &url, const QString &fileName = QString(),
                     const QString &sha256 = QString())
@@ -58,22 +41,6 @@ RepoModPart part(const QString &url, const QString &fileName, const QString &sha
     volume.fileName = fileName;
     volume.sha256 = sha256;
     return volume;
-}
-
-QString sha256Of(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
-// Every file below folder, relative to it, sorted.
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
 }
 
 // Answers every request with a fixed raw response, and a moment later with its tail, without closing: a
@@ -367,20 +334,18 @@ void DownloadTest::namesDownloadedFileInsideTheFolder_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("names"); // declared file name, entry name, URL path, disposition, saved as
 
-    QTest::newRow("declared name first")
-        << zipBytes << QStringList{"Lok.zip", "Lok", "/f/1", "attachment; filename=other.zip", "Lok.zip"};
-    QTest::newRow("url segment, decoded")
-        << sevenZipBytes << QStringList{"", "Lok", "/files/Gr%C3%BCn%20Pack.7z", "", "Grün Pack.7z"};
-    QTest::newRow("declared zip, 7z content")
-        << sevenZipBytes << QStringList{"mod.zip", "Lok", "/f/1", "", "mod.7z"};
-    QTest::newRow("disposition parents")
-        << zipBytes
-        << QStringList{"", "Lok", "/f", "attachment; filename=\"../../escape.zip\"", "escape.zip"};
-    QTest::newRow("url encoded parents")
-        << zipBytes << QStringList{"", "Lok", "/f/..%2F..%2Fescape.zip", "", "escape.zip"};
-    QTest::newRow("entry name with folders")
-        << zipBytes << QStringList{"", "../../Escape", "/dl/", "", "Escape.zip"};
-    QTest::newRow("entry name of dots") << zipBytes << QStringList{"", "..", "/dl/", "", "download.zip"};
+    const auto row = [](const char *tag, const QByteArray &body, const QStringList &names) {
+        QTest::newRow(tag) << body << names;
+    };
+    row("declared name first", zipBytes,
+        {"Lok.zip", "Lok", "/f/1", "attachment; filename=other.zip", "Lok.zip"});
+    row("url segment, decoded", sevenZipBytes, {"", "Lok", "/files/Gr%C3%BCn%20Pack.7z", "", "Grün Pack.7z"});
+    row("declared zip, 7z content", sevenZipBytes, {"mod.zip", "Lok", "/f/1", "", "mod.7z"});
+    row("disposition parents", zipBytes,
+        {"", "Lok", "/f", "attachment; filename=\"../../escape.zip\"", "escape.zip"});
+    row("url encoded parents", zipBytes, {"", "Lok", "/f/..%2F..%2Fescape.zip", "", "escape.zip"});
+    row("entry name with folders", zipBytes, {"", "../../Escape", "/dl/", "", "Escape.zip"});
+    row("entry name of dots", zipBytes, {"", "..", "/dl/", "", "download.zip"});
 }
 
 void DownloadTest::namesDownloadedFileInsideTheFolder()
@@ -392,9 +357,9 @@ void DownloadTest::namesDownloadedFileInsideTheFolder()
 
     FakeHttpServer server;
     server.setHandler([&](const RecordedRequest &, FakeResponse *response) {
-        *response = answer(body);
+        *response = FakeResponse{200, {}, body};
         if (!disposition.isEmpty())
-            response->headers.append(header("Content-Disposition", disposition));
+            response->headers.append({"Content-Disposition", disposition});
         return true;
     });
     RepoMod entry = singleEntry(server.url(names.at(2)), names.at(0));
@@ -422,9 +387,9 @@ void DownloadTest::downloadsMultiPartSet()
     // suggests.
     const QByteArray first = rarBytes + "1";
     server.setResponse("/v/1",
-                       answer(first, {header("Content-Disposition", "attachment; filename=other.rar")}));
-    server.setResponse("/v/2", answer("second volume"));
-    server.setResponse("/v/3", answer(zipBytes));
+                       FakeResponse{200, {{"Content-Disposition", "attachment; filename=other.rar"}}, first});
+    server.setResponse("/v/2", 200, "second volume");
+    server.setResponse("/v/3", 200, zipBytes);
     RepoMod entry = singleEntry(QString());
     entry.parts = {part(server.url("/v/1"), "Pack.part1.rar", sha256Of(first)),
                    part(server.url("/v/2"), "Pack.part2.rar"), part(server.url("/v/3"), "Pack.part3.rar")};
@@ -463,20 +428,22 @@ void DownloadTest::refusesFailedDownloads_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("message"); // prefix of the error text
 
-    QTest::newRow("single, not found") << 1 << 0 << 404 << QByteArray("gone") << "Download fehlgeschlagen: ";
-    QTest::newRow("single, empty body")
-        << 1 << 0 << 200 << QByteArray() << "Der Server hat eine leere Datei geliefert.";
-    QTest::newRow("part 2 of 3, not found")
-        << 3 << 1 << 404 << QByteArray() << "Download von Archivteil 2/3 fehlgeschlagen (Set.part2.rar): ";
-    QTest::newRow("part 2 of 3, empty body")
-        << 3 << 1 << 200 << QByteArray() << "Der Server hat für Archivteil 2/3 eine leere Datei geliefert.";
-    QTest::newRow("connection dropped") << 1 << 0 << -1 << QByteArray() << "Download fehlgeschlagen: ";
+    const auto row = [](const char *tag, int volumes, int failingVolume, int status, const QByteArray &body,
+                        const QString &message) {
+        QTest::newRow(tag) << volumes << failingVolume << status << body << message;
+    };
+    const QString failed = QStringLiteral("Download fehlgeschlagen: ");
+    row("single, not found", 1, 0, 404, "gone", failed);
+    row("single, empty body", 1, 0, 200, {}, "Der Server hat eine leere Datei geliefert.");
+    row("part 2 of 3, not found", 3, 1, 404, {},
+        "Download von Archivteil 2/3 fehlgeschlagen (Set.part2.rar): ");
+    row("part 2 of 3, empty body", 3, 1, 200, {},
+        "Der Server hat für Archivteil 2/3 eine leere Datei geliefert.");
+    row("connection dropped", 1, 0, -1, {}, failed);
     // Status 0: the volume has no URL at all.
-    QTest::newRow("part 2 of 2 without URL")
-        << 2 << 1 << 0 << QByteArray()
-        << "Ein Teil des mehrteiligen Archivs besitzt keine Download-URL: Set.part2.rar";
-    QTest::newRow("entry without URL")
-        << 0 << 0 << 0 << QByteArray() << "Für diesen Eintrag ist keine Download-URL hinterlegt.";
+    row("part 2 of 2 without URL", 2, 1, 0, {},
+        "Ein Teil des mehrteiligen Archivs besitzt keine Download-URL: Set.part2.rar");
+    row("entry without URL", 0, 0, 0, {}, "Für diesen Eintrag ist keine Download-URL hinterlegt.");
 }
 
 void DownloadTest::refusesFailedDownloads()
@@ -491,9 +458,9 @@ void DownloadTest::refusesFailedDownloads()
     RepoMod entry = singleEntry(volumes == 0 ? QString() : server.url("/v/0"), "Set.zip");
     for (int i = 0; i < volumes; ++i) {
         const QByteArray path = "/v/" + QByteArray::number(i);
-        FakeResponse response = answer(rarBytes);
+        FakeResponse response{200, {}, rarBytes};
         if (i == failingVolume) {
-            response = answer(body, {}, status);
+            response = FakeResponse{status, {}, body};
             response.dropConnection = status < 0;
         }
         server.setResponse(path, response);
@@ -516,8 +483,8 @@ void DownloadTest::refusesFailedDownloads()
 void DownloadTest::refusesIncompleteSets()
 {
     FakeHttpServer server;
-    server.setResponse("/x1", answer(rarBytes));
-    server.setResponse("/x3", answer(rarBytes));
+    server.setResponse("/x1", 200, rarBytes);
+    server.setResponse("/x3", 200, rarBytes);
     RepoMod entry = singleEntry(QString());
     entry.parts = {part(server.url("/x1"), "x.part1.rar"), part(server.url("/x3"), "x.part3.rar")};
     QString error;
@@ -558,7 +525,7 @@ void DownloadTest::checksSha256()
     QFETCH(QStringList, saved);
 
     FakeHttpServer server;
-    server.setResponse("/a.zip", answer(zipBytes));
+    server.setResponse("/a.zip", 200, zipBytes);
     const QString good = sha256Of(zipBytes);
     const QString wrong = sha256Of("something else");
     auto sum = [&](const QString &kind) {
@@ -622,7 +589,7 @@ void DownloadTest::explainsTimeouts()
 void DownloadTest::reportsUnsavableFile()
 {
     FakeHttpServer server;
-    server.setResponse("/a", answer(zipBytes));
+    server.setResponse("/a", 200, zipBytes);
     // A folder already has the name the file needs.
     QVERIFY(QDir(m_download->path()).mkdir("mod.zip"));
     QString first;
@@ -637,8 +604,8 @@ void DownloadTest::reportsUnsavableFile()
 void DownloadTest::fetchesBytes()
 {
     FakeHttpServer server;
-    server.setResponse("/file", answer("payload"));
-    server.setResponse("/missing", answer("no such file", {}, 404));
+    server.setResponse("/file", 200, "payload");
+    server.setResponse("/missing", 404, "no such file");
     QByteArray data = "old";
     int status = -1;
     QString error = QStringLiteral("old");
@@ -719,10 +686,10 @@ void DownloadTest::bearerTokenOnRedirects()
             .replace("{api}", api.url())
             .replace("{cdn}", cdn.url());
     };
-    api.setResponse("/away", answer({}, {header("Location", expand(location).toUtf8())}, 302));
-    cdn.setResponse("/back", answer({}, {header("Location", api.url("/file").toUtf8())}, 307));
-    api.setResponse("/file", answer("from the api"));
-    cdn.setResponse("/file", answer("from the cdn"));
+    api.setResponse("/away", FakeResponse{302, {{"Location", expand(location).toUtf8()}}, {}});
+    cdn.setResponse("/back", FakeResponse{307, {{"Location", api.url("/file").toUtf8()}}, {}});
+    api.setResponse("/file", 200, "from the api");
+    cdn.setResponse("/file", 200, "from the cdn");
 
     QByteArray data = "old";
     int status = 0;

@@ -128,42 +128,40 @@ void TestExtractor::standInRuns_data()
     QTest::addColumn<QByteArray>("script"); // empty: a file that cannot be started
     QTest::addColumn<bool>("tolerateCrc");
     QTest::addColumn<QString>("error"); // a pattern for the whole error text; empty: success
+    const auto row = [](const char *tag, const QByteArray &script, bool tolerateCrc, const QString &error) {
+        QTest::newRow(tag) << script << tolerateCrc << error;
+    };
     const QString tail = "\\nProgramm: .+/7z\\n";
     const QString head = "Archiv konnte nicht entpackt werden\\." + tail;
-    QTest::newRow("exit 0 with CRC text") << QByteArray("echo 'CRC Failed' >&2\nexit 0\n") << false << "";
-    QTest::newRow("exit 1, tolerated, no CRC text")
-        << QByteArray("echo 'Data Error' >&2\nexit 1\n") << true << head + "Exit-Code: 1\\n\\nData Error\\n";
-    QTest::newRow("CRC only, not tolerated") << QByteArray("echo 'ERROR: CRC Failed : a' >&2\nexit 2\n")
-                                             << false << head + "Exit-Code: 2\\n\\nERROR: CRC Failed : a\\n";
-    QTest::newRow("CRC on stdout, tolerated") << QByteArray("echo 'crc failed'\nexit 2\n") << true << "";
-    QTest::newRow("CRC and wrong password")
-        << QByteArray("echo 'CRC Failed' >&2\necho 'Wrong password'\nexit 2\n") << true
-        << "Das Archiv ist mit einem Passwort geschützt\\. .*\\n\\n" + head + "Exit-Code: 2\\n\\n.*";
-    QTest::newRow("CRC but crashed") << QByteArray("echo 'CRC Failed' >&2\nkill -SEGV $$\n") << true
-                                     << head + "Exit-Code: -?\\d+\\n\\nCRC Failed\\n";
-    QTest::newRow("blank output left out")
-        << QByteArray("echo ' '\nexit 3\n") << false << head + "Exit-Code: 3";
-    QTest::newRow("missing volume, any case")
-        << QByteArray("echo 'ERROR: Missing VOLUME : a.part2.rar'\nexit 2\n") << false
-        << QRegularExpression::escape(
-               "Das mehrteilige Archiv ist unvollständig. Mindestens ein weiterer Archivteil fehlt.\n\nBei "
-               "gesplitteten Archiven müssen alle Teile (z. B. .part1.rar, .part2.rar, …) im selben Ordner "
-               "vorhanden sein. Bei Repository-Installationen müssen alle Teile vom Repository bereit"
-               "gestellt werden.") +
-               tail + "Exit-Code: 2\n\nERROR: Missing VOLUME : a.part2.rar\n";
-    QTest::newRow("output cut at 3500, no half character")
-        << QByteArray(
-               "/usr/bin/head -c 3499 /dev/zero | /usr/bin/tr '\\0' a\nprintf '\\360\\237\\230\\200tail'\n"
-               "exit 2\n")
-        << false << head + "Exit-Code: 2\n\na{3499}";
+    row("exit 0 with CRC text", "echo 'CRC Failed' >&2\nexit 0\n", false, "");
+    row("exit 1, tolerated, no CRC text", "echo 'Data Error' >&2\nexit 1\n", true,
+        head + "Exit-Code: 1\\n\\nData Error\\n");
+    row("CRC only, not tolerated", "echo 'ERROR: CRC Failed : a' >&2\nexit 2\n", false,
+        head + "Exit-Code: 2\\n\\nERROR: CRC Failed : a\\n");
+    row("CRC on stdout, tolerated", "echo 'crc failed'\nexit 2\n", true, "");
+    row("CRC and wrong password", "echo 'CRC Failed' >&2\necho 'Wrong password'\nexit 2\n", true,
+        "Das Archiv ist mit einem Passwort geschützt\\. .*\\n\\n" + head + "Exit-Code: 2\\n\\n.*");
+    row("CRC but crashed", "echo 'CRC Failed' >&2\nkill -SEGV $$\n", true,
+        head + "Exit-Code: -?\\d+\\n\\nCRC Failed\\n");
+    row("blank output left out", "echo ' '\nexit 3\n", false, head + "Exit-Code: 3");
+    row("missing volume, any case", "echo 'ERROR: Missing VOLUME : a.part2.rar'\nexit 2\n", false,
+        QRegularExpression::escape(
+            "Das mehrteilige Archiv ist unvollständig. Mindestens ein weiterer Archivteil fehlt.\n\nBei "
+            "gesplitteten Archiven müssen alle Teile (z. B. .part1.rar, .part2.rar, …) im selben Ordner "
+            "vorhanden sein. Bei Repository-Installationen müssen alle Teile vom Repository bereit"
+            "gestellt werden.") +
+            tail + "Exit-Code: 2\n\nERROR: Missing VOLUME : a.part2.rar\n");
+    row("output cut at 3500, no half character",
+        "/usr/bin/head -c 3499 /dev/zero | /usr/bin/tr '\\0' a\nprintf '\\360\\237\\230\\200tail'\n"
+        "exit 2\n",
+        false, head + "Exit-Code: 2\n\na{3499}");
     // A tool that never ran has no exit code; "0" would read like success.
-    QTest::newRow("cannot start") << QByteArray() << false << head + "Exit-Code: -1";
+    row("cannot start", QByteArray(), false, head + "Exit-Code: -1");
     // What the tool said before it hung is shown after the error text.
     const QByteArray hang = "echo 'Extracting archive'\necho 'working' >&2\nexec /bin/sleep 60\n";
-    QTest::newRow("hangs")
-        << hang << false
-        << head + "Zeitüberschreitung beim Entpacken \\(120 Sekunden\\)\\.\nExit-Code: -?\\d+\n\n"
-                  "working\nExtracting archive\n";
+    row("hangs", hang, false,
+        head + "Zeitüberschreitung beim Entpacken \\(120 Sekunden\\)\\.\nExit-Code: -?\\d+\n\n"
+               "working\nExtracting archive\n");
 }
 
 void TestExtractor::standInRuns()

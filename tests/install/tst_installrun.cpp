@@ -14,11 +14,6 @@
 
 namespace {
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 Tree modFiles(const QString &name, const QString &version, const QByteArray &extra = QByteArray())
 {
     Tree tree;
@@ -143,6 +138,15 @@ struct Fixture
     }
 };
 
+RepoMod catalogEntry(const QString &id, const QString &name, const QString &repository = QString())
+{
+    RepoMod mod;
+    mod.id = id;
+    mod.name = name;
+    mod.repositoryJsonUrl = repository;
+    return mod;
+}
+
 RepoDependency dependency(const QString &id, const QString &name = QString(),
                           const QString &minVersion = QString())
 {
@@ -225,21 +229,14 @@ void InstallRunTest::findsCatalogEntries()
     QFETCH(int, expected);
 
     TestEnvironment env;
-    auto entry = [](const QString &entryId, const QString &entryName, const QString &repo) {
-        RepoMod mod;
-        mod.id = entryId;
-        mod.name = entryName;
-        mod.repositoryJsonUrl = repo;
-        return mod;
-    };
     const QString community = builtInRepository().jsonUrl;
     const QList<RepoMod> catalog = {
-        entry(QStringLiteral("7"), QStringLiteral("Extern"),
-              QStringLiteral("https://other.example/repo.json")),
-        entry(QStringLiteral("7"), QStringLiteral("Gemeinschaft"), community),
-        entry(QStringLiteral("30"), QStringLiteral("Stadtbahn Basis Erweiterung"), community),
-        entry(QStringLiteral("31"), QStringLiteral("Stadtbahn-Basis"), community),
-        entry(QStringLiteral("32"), QStringLiteral("Kurz"), community),
+        catalogEntry(QStringLiteral("7"), QStringLiteral("Extern"),
+                     QStringLiteral("https://other.example/repo.json")),
+        catalogEntry(QStringLiteral("7"), QStringLiteral("Gemeinschaft"), community),
+        catalogEntry(QStringLiteral("30"), QStringLiteral("Stadtbahn Basis Erweiterung"), community),
+        catalogEntry(QStringLiteral("31"), QStringLiteral("Stadtbahn-Basis"), community),
+        catalogEntry(QStringLiteral("32"), QStringLiteral("Kurz"), community),
     };
     RepoDependency d = dependency(id, name);
     d.repositoryUrl = repository == QLatin1String("community") ? community.toUpper()
@@ -311,11 +308,8 @@ void InstallRunTest::checksInstalledDependencies()
         local(QStringLiteral("gp"), QStringLiteral("Gleisbau Paket"), one),
         local(QStringLiteral("sb"), QStringLiteral("Signalbr"), one),
     };
-    QList<RepoMod> catalog(2);
-    catalog[0].id = QStringLiteral("40");
-    catalog[0].name = QStringLiteral("Tunnel Set");
-    catalog[1].id = QStringLiteral("41");
-    catalog[1].name = QStringLiteral("Bahnsteig Set");
+    const QList<RepoMod> catalog = {catalogEntry(QStringLiteral("40"), QStringLiteral("Tunnel Set")),
+                                    catalogEntry(QStringLiteral("41"), QStringLiteral("Bahnsteig Set"))};
     RepoDependency d = dependency(id, name, minVersion);
     if (!repository.isEmpty())
         d.repositoryUrl =

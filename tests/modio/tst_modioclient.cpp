@@ -52,16 +52,6 @@ QByteArray example(const char *name)
     return readTestFile(QStringLiteral(FX3_TEST_DATA_DIR "/modio/") + QLatin1String(name));
 }
 
-FakeResponse answer(int status, const QByteArray &body, const QByteArray &retryAfter = QByteArray())
-{
-    FakeResponse response;
-    response.status = status;
-    response.body = body;
-    if (!retryAfter.isNull())
-        response.headers.append({QByteArray("retry-after"), retryAfter});
-    return response;
-}
-
 void addRow(const char *name, bool bothStyles, Case row)
 {
     for (const bool async : {false, true}) {
@@ -178,7 +168,7 @@ void ModIoClientTest::methodsHeadersAndBodies()
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, sentMethod);
     configure(QString(), QStringLiteral("TOK"));
-    m_server->setResponse("/games/1/mods/5/subscribe", answer(201, "{\"id\":5}"));
+    m_server->setResponse("/games/1/mods/5/subscribe", 201, "{\"id\":5}");
 
     const Outcome outcome =
         request(false, QStringLiteral("/games/1/mods/5/subscribe"), true, false, method, body);
@@ -278,7 +268,7 @@ void ModIoClientTest::requests()
     QFETCH(Case, row);
     QSettings().setValue(QStringLiteral("modio/api_root"), row.apiRoot);
     configure(row.key, row.token);
-    m_server->setResponse(QUrl(row.path).path().toUtf8(), answer(row.status, row.body));
+    m_server->setResponse(QUrl(row.path).path().toUtf8(), row.status, row.body);
 
     const Outcome outcome = request(row.async, row.path, row.requireSignIn, row.apiKeyOnly);
     QCOMPARE(outcome.ok, row.error.isEmpty());
@@ -311,9 +301,11 @@ void ModIoClientTest::rateLimitHoldsEveryRequest()
 {
     QFETCH(QByteArray, retryAfter);
     QFETCH(int, seconds);
-    m_server->setResponse("/limited",
-                          answer(429, example("error-429-rate-limited.response.json"), retryAfter));
-    m_server->setResponse("/other", answer(200, "{}"));
+    FakeResponse limited{429, {}, example("error-429-rate-limited.response.json")};
+    if (!retryAfter.isNull())
+        limited.headers.append({"retry-after", retryAfter});
+    m_server->setResponse("/limited", limited);
+    m_server->setResponse("/other", 200, "{}");
 
     QCOMPARE(
         request(false, QStringLiteral("/limited")).error,
@@ -365,7 +357,7 @@ void ModIoClientTest::fetchAllModsPages()
         QJsonObject page{{"data", data}};
         if (total >= 0)
             page.insert("result_total", total);
-        *response = answer(200, QJsonDocument(page).toJson());
+        *response = FakeResponse{200, {}, QJsonDocument(page).toJson()};
         return true;
     });
 
@@ -390,7 +382,7 @@ void ModIoClientTest::fetchAllModsPages()
 
     // A failing page ends the fetch with its message.
     m_server->setHandler({});
-    m_server->setResponse("/games/1/mods", answer(503, "{\"message\":\"down\"}"));
+    m_server->setResponse("/games/1/mods", 503, "{\"message\":\"down\"}");
     QVERIFY(!m_client->modIoFetchAllMods(QUrl(m_server->url("/games/1/mods")), &list, &error));
     QCOMPARE(error, QStringLiteral("down"));
 }
@@ -401,7 +393,7 @@ void ModIoClientTest::goneContextSilencesTheCallbacks()
     const auto count = [&calls](bool, const QJsonDocument &, const QString &) {
         ++calls;
     };
-    m_server->setResponse("/r", answer(200, "{}"));
+    m_server->setResponse("/r", 200, "{}");
     m_client->modIoGetAsync(QUrl(m_server->url("/r")), false, count);
     configure(QString(), QString());
     m_client->modIoGetAsync(QUrl(m_server->url("/r")), false, count);
@@ -418,7 +410,7 @@ void ModIoClientTest::stalledAnswersTimeOutApart()
     FakeResponse silent;
     silent.silent = true;
     m_server->setResponse("/hang", silent);
-    m_server->setResponse("/fast", answer(404, "{\"message\":\"fast\"}"));
+    m_server->setResponse("/fast", 404, "{\"message\":\"fast\"}");
     ModIoClientTiming timing;
     timing.requestTimeoutMs = 300;
     m_client = std::make_unique<ModIoClient>(*m_manager, m_context.get(), timing);

@@ -89,24 +89,19 @@ void ModIoListingTest::starsAndRatingFilter_data()
     QTest::addColumn<qint64>("ratings");
     QTest::addColumn<QString>("stars");
     QTest::addColumn<QString>("passes"); // filter values 0–6 that let the record through
-    QTest::newRow("no ratings") << 90 << qint64(0) << "☆☆☆☆☆"
-                                << "06";
-    QTest::newRow("share unknown") << -1 << qint64(4) << "☆☆☆☆☆"
-                                   << "0";
-    QTest::newRow("0 %") << 0 << qint64(4) << "★☆☆☆☆"
-                         << "01";
-    QTest::newRow("20 %") << 20 << qint64(4) << "★☆☆☆☆"
-                          << "01";
-    QTest::newRow("21 %") << 21 << qint64(4) << "★★☆☆☆"
-                          << "012";
-    QTest::newRow("60 %") << 60 << qint64(4) << "★★★☆☆"
-                          << "0123";
-    QTest::newRow("80 %") << 80 << qint64(4) << "★★★★☆"
-                          << "01234";
-    QTest::newRow("81 %") << 81 << qint64(4) << "★★★★★"
-                          << "012345";
-    QTest::newRow("above 100 %") << 140 << qint64(1) << "★★★★★"
-                                 << "012345";
+    const auto row = [](const char *tag, int percent, qint64 ratings, const QString &stars,
+                        const QString &passes) {
+        QTest::newRow(tag) << percent << ratings << stars << passes;
+    };
+    row("no ratings", 90, qint64(0), "☆☆☆☆☆", "06");
+    row("share unknown", -1, qint64(4), "☆☆☆☆☆", "0");
+    row("0 %", 0, qint64(4), "★☆☆☆☆", "01");
+    row("20 %", 20, qint64(4), "★☆☆☆☆", "01");
+    row("21 %", 21, qint64(4), "★★☆☆☆", "012");
+    row("60 %", 60, qint64(4), "★★★☆☆", "0123");
+    row("80 %", 80, qint64(4), "★★★★☆", "01234");
+    row("81 %", 81, qint64(4), "★★★★★", "012345");
+    row("above 100 %", 140, qint64(1), "★★★★★", "012345");
 }
 
 void ModIoListingTest::starsAndRatingFilter()
@@ -131,54 +126,28 @@ void ModIoListingTest::filterAndOrder_data()
     QTest::addColumn<int>("rating");
     QTest::addColumn<QString>("sort");
     QTest::addColumn<QStringList>("ids");
+    const auto row = [](const char *tag, const QString &search, const QString &source,
+                        const QString &category, int rating, const QString &sort, const QStringList &ids) {
+        QTest::newRow(tag) << search << source << category << rating << sort << ids;
+    };
 
-    QTest::newRow("popular: subscribers, downloads, then name")
-        << ""
-        << "all"
-        << "" << 0 << "popular" << QStringList{"3", "5", "2", "1", "4"};
-    QTest::newRow("name, umlauts by the locale") << ""
-                                                 << "all"
-                                                 << "" << 0 << "name" << QStringList{"2", "3", "5", "4", "1"};
-    QTest::newRow("downloads") << ""
-                               << "all"
-                               << "" << 0 << "downloads" << QStringList{"4", "2", "1", "3", "5"};
-    QTest::newRow("updated") << ""
-                             << "all"
-                             << "" << 0 << "updated" << QStringList{"4", "2", "1", "3", "5"};
-    QTest::newRow("rating: weighted, share, count, name")
-        << ""
-        << "all"
-        << "" << 0 << "rating" << QStringList{"2", "1", "5", "3", "4"};
-    QTest::newRow("search in summary and tags") << "tunnel"
-                                                << "all"
-                                                << "" << 0 << "popular" << QStringList{"4"};
-    QTest::newRow("search ignores case") << "BAHNHOF"
-                                         << "all"
-                                         << "" << 0 << "popular" << QStringList{"3", "5"};
-    QTest::newRow("author search looks at authors only") << "@tunnelbau"
-                                                         << "all"
-                                                         << "" << 0 << "popular" << QStringList{"4"};
-    QTest::newRow("author search does not look at names") << "@bahnhof"
-                                                          << "all"
-                                                          << "" << 0 << "popular" << QStringList{};
-    QTest::newRow("category by tag name") << ""
-                                          << "all"
-                                          << "TRAINS" << 0 << "popular" << QStringList{"1"};
-    QTest::newRow("category by display text") << ""
-                                              << "all"
-                                              << "|bahnhöfe" << 0 << "popular" << QStringList{"3"};
-    QTest::newRow("at least four stars") << ""
-                                         << "all"
-                                         << "" << 4 << "popular" << QStringList{"5", "2", "1"};
-    QTest::newRow("not rated") << ""
-                               << "all"
-                               << "" << 6 << "popular" << QStringList{"4"};
-    QTest::newRow("subscribed only") << ""
-                                     << "subscribed"
-                                     << "" << 0 << "popular" << QStringList{"3", "1"};
-    QTest::newRow("installed only") << ""
-                                    << "installed"
-                                    << "" << 0 << "popular" << QStringList{"5", "4"};
+    row("popular: subscribers, downloads, then name", "", "all", "", 0, "popular",
+        QStringList{"3", "5", "2", "1", "4"});
+    row("name, umlauts by the locale", "", "all", "", 0, "name", QStringList{"2", "3", "5", "4", "1"});
+    row("downloads", "", "all", "", 0, "downloads", QStringList{"4", "2", "1", "3", "5"});
+    row("updated", "", "all", "", 0, "updated", QStringList{"4", "2", "1", "3", "5"});
+    row("rating: weighted, share, count, name", "", "all", "", 0, "rating",
+        QStringList{"2", "1", "5", "3", "4"});
+    row("search in summary and tags", "tunnel", "all", "", 0, "popular", QStringList{"4"});
+    row("search ignores case", "BAHNHOF", "all", "", 0, "popular", QStringList{"3", "5"});
+    row("author search looks at authors only", "@tunnelbau", "all", "", 0, "popular", QStringList{"4"});
+    row("author search does not look at names", "@bahnhof", "all", "", 0, "popular", QStringList{});
+    row("category by tag name", "", "all", "TRAINS", 0, "popular", QStringList{"1"});
+    row("category by display text", "", "all", "|bahnhöfe", 0, "popular", QStringList{"3"});
+    row("at least four stars", "", "all", "", 4, "popular", QStringList{"5", "2", "1"});
+    row("not rated", "", "all", "", 6, "popular", QStringList{"4"});
+    row("subscribed only", "", "subscribed", "", 0, "popular", QStringList{"3", "1"});
+    row("installed only", "", "installed", "", 0, "popular", QStringList{"5", "4"});
 }
 
 void ModIoListingTest::filterAndOrder()
@@ -247,18 +216,16 @@ void ModIoListingTest::installStateAndRowPill_data()
     QTest::addColumn<QString>("modfile");
     QTest::addColumn<bool>("subscribed");
     QTest::addColumn<QString>("pill");
-    QTest::newRow("other file installed") << true << "10"
-                                          << "11" << true << "Update";
-    QTest::newRow("same file") << true << "11"
-                               << "11" << true << "installiert";
-    QTest::newRow("installed file unknown") << true << ""
-                                            << "11" << false << "installiert";
-    QTest::newRow("current file unknown") << true << "10"
-                                          << "" << false << "installiert";
-    QTest::newRow("subscribed only") << false << "10"
-                                     << "11" << true << "abonniert";
-    QTest::newRow("neither") << false << ""
-                             << "11" << false << "";
+    const auto row = [](const char *tag, bool installed, const QString &installedFile, const QString &modfile,
+                        bool subscribed, const QString &pill) {
+        QTest::newRow(tag) << installed << installedFile << modfile << subscribed << pill;
+    };
+    row("other file installed", true, "10", "11", true, "Update");
+    row("same file", true, "11", "11", true, "installiert");
+    row("installed file unknown", true, "", "11", false, "installiert");
+    row("current file unknown", true, "10", "", false, "installiert");
+    row("subscribed only", false, "10", "11", true, "abonniert");
+    row("neither", false, "", "11", false, "");
 }
 
 void ModIoListingTest::installStateAndRowPill()

@@ -21,25 +21,25 @@ void LinkSchemeTest::mimeAppsKeepsEveryOtherLine_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
+    const auto row = [](const char *tag, const QString &before, const QString &after) {
+        QTest::newRow(tag) << before << after;
+    };
     const QString ours = QStringLiteral("x-scheme-handler/fx3modmanager=ours.desktop");
-    QTest::newRow("no file") << QString() << "[Default Applications]\n" + ours + "\n";
-    QTest::newRow("other sections only")
-        << "# mine\n[Added Associations]\ntext/plain=editor.desktop;\n"
-        << "# mine\n[Added Associations]\ntext/plain=editor.desktop;\n\n[Default Applications]\n" + ours +
-               "\n";
-    QTest::newRow("entry added to the section, next section untouched")
-        << "[Default Applications]\ntext/html=browser.desktop\n\n[Added Associations]\nx=y\n"
-        << "[Default Applications]\ntext/html=browser.desktop\n" + ours + "\n\n[Added Associations]\nx=y\n";
-    QTest::newRow("old handler replaced in place")
-        << "[Default Applications]\nx-scheme-handler/fx3modmanager=old.desktop\ntext/html=b.desktop"
-        << "[Default Applications]\n" + ours + "\ntext/html=b.desktop\n";
-    QTest::newRow("same key in another section is not ours")
-        << "[Added Associations]\nx-scheme-handler/fx3modmanager=old.desktop;\n[Default Applications]\n"
-        << "[Added Associations]\nx-scheme-handler/fx3modmanager=old.desktop;\n[Default Applications]\n" +
-               ours + "\n";
-    QTest::newRow("a similar scheme stays")
-        << "[Default Applications]\nx-scheme-handler/fx3modmanager2=other.desktop\n"
-        << "[Default Applications]\nx-scheme-handler/fx3modmanager2=other.desktop\n" + ours + "\n";
+    row("no file", QString(), "[Default Applications]\n" + ours + "\n");
+    row("other sections only", "# mine\n[Added Associations]\ntext/plain=editor.desktop;\n",
+        "# mine\n[Added Associations]\ntext/plain=editor.desktop;\n\n[Default Applications]\n" + ours + "\n");
+    row("entry added to the section, next section untouched",
+        "[Default Applications]\ntext/html=browser.desktop\n\n[Added Associations]\nx=y\n",
+        "[Default Applications]\ntext/html=browser.desktop\n" + ours + "\n\n[Added Associations]\nx=y\n");
+    row("old handler replaced in place",
+        "[Default Applications]\nx-scheme-handler/fx3modmanager=old.desktop\ntext/html=b.desktop",
+        "[Default Applications]\n" + ours + "\ntext/html=b.desktop\n");
+    row("same key in another section is not ours",
+        "[Added Associations]\nx-scheme-handler/fx3modmanager=old.desktop;\n[Default Applications]\n",
+        "[Added Associations]\nx-scheme-handler/fx3modmanager=old.desktop;\n[Default Applications]\n" + ours +
+            "\n");
+    row("a similar scheme stays", "[Default Applications]\nx-scheme-handler/fx3modmanager2=other.desktop\n",
+        "[Default Applications]\nx-scheme-handler/fx3modmanager2=other.desktop\n" + ours + "\n");
 }
 
 void LinkSchemeTest::mimeAppsKeepsEveryOtherLine()
@@ -55,14 +55,13 @@ void LinkSchemeTest::execLineQuotesThePath_data()
 {
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/opt/fx3/FX3ModManager"
-                           << "Exec=/opt/fx3/FX3ModManager %u";
-    QTest::newRow("blank") << "/home/a b/FX3ModManager"
-                           << "Exec=\"/home/a b/FX3ModManager\" %u";
-    QTest::newRow("shell characters") << "/x/$HOME \"q\"/F"
-                                      << "Exec=\"/x/\\\\$HOME \\\\\"q\\\\\"/F\" %u";
-    QTest::newRow("percent") << "/x/100%/F"
-                             << "Exec=/x/100%%/F %u";
+    const auto row = [](const char *tag, const QString &executable, const QString &exec) {
+        QTest::newRow(tag) << executable << exec;
+    };
+    row("plain", "/opt/fx3/FX3ModManager", "Exec=/opt/fx3/FX3ModManager %u");
+    row("blank", "/home/a b/FX3ModManager", "Exec=\"/home/a b/FX3ModManager\" %u");
+    row("shell characters", "/x/$HOME \"q\"/F", "Exec=\"/x/\\\\$HOME \\\\\"q\\\\\"/F\" %u");
+    row("percent", "/x/100%/F", "Exec=/x/100%%/F %u");
 }
 
 void LinkSchemeTest::execLineQuotesThePath()

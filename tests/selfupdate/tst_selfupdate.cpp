@@ -26,11 +26,6 @@ QByteArray managerDocument(const QString &id, const QString &name, const QString
         .toUtf8();
 }
 
-QString sha256Of(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
 // Every file and link below folder, hidden ones included, with its bytes and whether it may be executed.
 QMap<QString, QByteArray> snapshot(const QString &folder)
 {
@@ -42,11 +37,6 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
         files.insert(QDir(folder).relativeFilePath(path), readTestFile(path) + (executable ? "+x" : ""));
     }
     return files;
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // A stand-in program that notes each start, with its name and working folder, in $FX3MM_TEST_RECORD.
@@ -195,12 +185,10 @@ void SelfUpdateTest::progress_data()
     QTest::addColumn<qint64>("total");
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("label");
-    QTest::newRow("size unknown") << qint64(4096) << qint64(0) << -1
-                                  << "ModManager-Update wird heruntergeladen…";
-    QTest::newRow("half") << qint64(1572864) << qint64(3145728) << 50
-                          << "ModManager-Update wird heruntergeladen…\n1.5 / 3.0 MiB";
-    QTest::newRow("more than announced")
-        << qint64(9) << qint64(4) << 100 << "ModManager-Update wird heruntergeladen…\n0.0 / 0.0 MiB";
+    const QString label = QStringLiteral("ModManager-Update wird heruntergeladen…");
+    QTest::newRow("size unknown") << qint64(4096) << qint64(0) << -1 << label;
+    QTest::newRow("half") << qint64(1572864) << qint64(3145728) << 50 << label + "\n1.5 / 3.0 MiB";
+    QTest::newRow("more than announced") << qint64(9) << qint64(4) << 100 << label + "\n0.0 / 0.0 MiB";
 }
 
 void SelfUpdateTest::progress()
@@ -224,39 +212,22 @@ void SelfUpdateTest::download_data()
 
     const QByteArray release = "PK\x03\x04 release";
     const QString good = sha256Of(release);
-    QTest::newRow("checksum matches") << release << " " + good.toUpper() << "http"
-                                      << ""
-                                      << "";
-    QTest::newRow("checksum differs")
-        << release << sha256Of("other") << "http"
-        << ""
-        << "Die Prüfsumme des Updates stimmt nicht mit dem Repository überein.\n\n"
-           "Erwartet: " +
-               sha256Of("other") + "\nErhalten: " + good + "\n\n";
-    QTest::newRow("no checksum over https") << release << ""
-                                            << "https"
-                                            << ""
-                                            << "";
-    QTest::newRow("no checksum over http") << release << ""
-                                           << "http"
-                                           << ""
-                                           << "Für das ModManager-Update ist im Repository keine SHA-256";
-    QTest::newRow("no address") << release << good << ""
-                                << ""
-                                << "Im Repository ist keine Download-URL für den ModManager hinterlegt.";
-    QTest::newRow("not found") << release << good << "http"
-                               << "404"
-                               << "Update konnte nicht heruntergeladen werden: ";
-    QTest::newRow("empty body") << QByteArray() << good << "http"
-                                << ""
-                                << "Der Update-Download ist leer.";
-    QTest::newRow("cancelled") << release << good << "http"
-                               << "cancel"
-                               << "Update abgebrochen.";
-    QTest::newRow("temporary folder unusable")
-        << release << good << "http"
-        << "no temp"
-        << "Das Update konnte nicht im temporären Ordner gespeichert werden.";
+    const auto row = [&](const char *tag, const QString &sha256, const char *scheme, const char *situation,
+                         const QString &error, const QByteArray &body = "PK\x03\x04 release") {
+        QTest::newRow(tag) << body << sha256 << scheme << situation << error;
+    };
+    row("checksum matches", " " + good.toUpper(), "http", "", "");
+    row("checksum differs", sha256Of("other"), "http", "",
+        "Die Prüfsumme des Updates stimmt nicht mit dem Repository überein.\n\nErwartet: " +
+            sha256Of("other") + "\nErhalten: " + good + "\n\n");
+    row("no checksum over https", "", "https", "", "");
+    row("no checksum over http", "", "http", "", "Für das ModManager-Update ist im Repository keine SHA-256");
+    row("no address", good, "", "", "Im Repository ist keine Download-URL für den ModManager hinterlegt.");
+    row("not found", good, "http", "404", "Update konnte nicht heruntergeladen werden: ");
+    row("empty body", good, "http", "", "Der Update-Download ist leer.", QByteArray());
+    row("cancelled", good, "http", "cancel", "Update abgebrochen.");
+    row("temporary folder unusable", good, "http", "no temp",
+        "Das Update konnte nicht im temporären Ordner gespeichert werden.");
 }
 
 void SelfUpdateTest::download()
@@ -320,32 +291,27 @@ void SelfUpdateTest::installRun_data()
 
     const QStringList windows{"FX3 ModManager/FX3ModManager.exe"};
     const QStringList posixRelease{"FX3 ModManager/FX3ModManager*"};
-    QTest::newRow("windows updater started")
-        << false << windows << ""
-        << "information|Update wird installiert|Der ModManager wird jetzt";
-    QTest::newRow("linux updater started") << true << posixRelease << ""
-                                           << "information|Update wird installiert|Der ModManager wird jetzt";
-    QTest::newRow("linux program in another folder") << true << QStringList{"pkg/bin/FX3ModManager*"} << ""
-                                                     << "information|Update wird installiert|Der ModManager";
-    QTest::newRow("folder named like the program") << true << QStringList{"pkg/FX3ModManager/readme"} << ""
-                                                   << "question|Update nicht automatisch installierbar|";
-    QTest::newRow("program folder not writable")
-        << false << windows << ".fx3modmanager_update_test"
-        << "critical|Update fehlgeschlagen|Der ModManager kann sein Programmverzeichnis nicht beschreiben:\n";
-    QTest::newRow("script not writable")
-        << true << posixRelease << ".sh"
-        << "critical|Update fehlgeschlagen|Das Updater-Skript konnte nicht erstellt";
-    QTest::newRow("updater does not start")
-        << false << windows << "start"
-        << "critical|Update fehlgeschlagen|Der Updater-Prozess konnte nicht";
-    QTest::newRow("download cancelled, no failure shown") << false << windows << "cancel"
-                                                          << "";
-    QTest::newRow("release without linux program")
-        << true << windows << ""
-        << "question|Update nicht automatisch installierbar|Das Update-Paket enthält kein Linux-Programm.";
-    QTest::newRow("two linux programs, no program folder")
-        << true << QStringList{"a/FX3ModManager*", "b/FX3ModManager*"} << ""
-        << "question|Update nicht automatisch installierbar|Das Update-Paket enthält kein Linux-Programm.";
+    const auto row = [](const char *tag, bool posix, const QStringList &release, const char *fault,
+                        const QString &message) {
+        QTest::newRow(tag) << posix << release << fault << message;
+    };
+    const QString started = QStringLiteral("information|Update wird installiert|Der ModManager");
+    const QString failed = QStringLiteral("critical|Update fehlgeschlagen|");
+    const QString manual = QStringLiteral("question|Update nicht automatisch installierbar|");
+    row("windows updater started", false, windows, "", started + " wird jetzt");
+    row("linux updater started", true, posixRelease, "", started + " wird jetzt");
+    row("linux program in another folder", true, {"pkg/bin/FX3ModManager*"}, "", started);
+    row("folder named like the program", true, {"pkg/FX3ModManager/readme"}, "", manual);
+    row("program folder not writable", false, windows, ".fx3modmanager_update_test",
+        failed + "Der ModManager kann sein Programmverzeichnis nicht beschreiben:\n");
+    row("script not writable", true, posixRelease, ".sh",
+        failed + "Das Updater-Skript konnte nicht erstellt");
+    row("updater does not start", false, windows, "start", failed + "Der Updater-Prozess konnte nicht");
+    row("download cancelled, no failure shown", false, windows, "cancel", "");
+    row("release without linux program", true, windows, "",
+        manual + "Das Update-Paket enthält kein Linux-Programm.");
+    row("two linux programs, no program folder", true, {"a/FX3ModManager*", "b/FX3ModManager*"}, "",
+        manual + "Das Update-Paket enthält kein Linux-Programm.");
 }
 
 void SelfUpdateTest::installRun()
@@ -442,17 +408,15 @@ void SelfUpdateTest::posixUpdaterRuns_data()
 
     const QStringList full{"FX3 ModManager/FX3ModManager*", "FX3 ModManager/data/b.dat",
                            "FX3 ModManager/.hidden", "FX3 ModManager/added.txt", "readme.txt"};
-    QTest::newRow("updated") << full << ""
-                             << "updated";
-    QTest::newRow("program folder elsewhere")
-        << QStringList{"pkg/bin/FX3ModManager*", "pkg/bin/data/b.dat"} << ""
-        << "updated";
-    QTest::newRow("copy fails part-way, old folder restored") << full << "*_Update_Stage_*/data/b.dat"
-                                                              << "restored";
-    QTest::newRow("restoring fails too, backup kept") << full << "*_Update_*/data/b.dat"
-                                                      << "backup kept";
-    QTest::newRow("no program in the release") << QStringList{"FX3 ModManager/FX3ModManager.exe"} << ""
-                                               << "untouched";
+    const auto row = [](const char *tag, const QStringList &release, const char *failCopy,
+                        const char *outcome) {
+        QTest::newRow(tag) << release << failCopy << outcome;
+    };
+    row("updated", full, "", "updated");
+    row("program folder elsewhere", {"pkg/bin/FX3ModManager*", "pkg/bin/data/b.dat"}, "", "updated");
+    row("copy fails part-way, old folder restored", full, "*_Update_Stage_*/data/b.dat", "restored");
+    row("restoring fails too, backup kept", full, "*_Update_*/data/b.dat", "backup kept");
+    row("no program in the release", {"FX3 ModManager/FX3ModManager.exe"}, "", "untouched");
 }
 
 void SelfUpdateTest::posixUpdaterRuns()

@@ -3,7 +3,9 @@
 #include "app/appinfo.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -113,6 +115,27 @@ QByteArray readTestFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+QString sha256Of(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 FakeHttpServer::FakeHttpServer() : m_server(new QTcpServer)

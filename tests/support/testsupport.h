@@ -47,6 +47,11 @@ private:
 // Writes a file with parents created; returns false when it could not.
 bool writeTestFile(const QString &path, const QByteArray &content);
 QByteArray readTestFile(const QString &path);
+// Every entry directly in folder, hidden ones included, by name.
+QStringList entriesOf(const QString &folder);
+// Every file below folder, hidden ones included, relative to it and sorted.
+QStringList filesBelow(const QString &folder);
+QString sha256Of(const QByteArray &data);
 
 // One request as the fake server received it.
 struct RecordedRequest
@@ -57,6 +62,7 @@ struct RecordedRequest
     QByteArray body;
 };
 
+// Aggregate on purpose: FakeResponse{404, {}, "gone"} is a whole answer.
 struct FakeResponse
 {
     int status = 200;
