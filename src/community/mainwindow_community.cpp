@@ -107,7 +107,7 @@ void MainWindow::showCommunityUnreachable(const CommunityKey &key)
 void MainWindow::reportSelectedModIoMod()
 {
     const ModIoView &view = modIoView;
-    if (view.selectedIndex < 0 || view.selectedIndex >= view.mods.size())
+    if (view.selectedIndex < 0 || view.selectedIndex >= view.mods.size() || communityApiUrl().isEmpty())
         return;
     const ModIoMod record = view.mods.at(view.selectedIndex);
     const bool installed = view.installedIds.contains(record.id);
