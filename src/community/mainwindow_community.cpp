@@ -21,8 +21,9 @@ void MainWindow::requestCommunitySummaries()
     if (items.isEmpty())
         return;
     community.communitySummariesInFlight = true;
+    const int generation = modIoView.modIoRequestGeneration;
     sendCommunityRequest(network, this, requestUrl(endpoint), communitySummariesBody(items),
-                         [this](const CommunityReply &reply) {
+                         [this, generation](const CommunityReply &reply) {
                              communityView.communitySummariesInFlight = false;
                              if (!reply.networkError.isEmpty()) {
                                  communityView.communitySummariesRetryAt =
@@ -30,13 +31,16 @@ void MainWindow::requestCommunitySummaries()
                                  return;
                              }
                              QJsonObject answer;
-                             if (!communityAnswer(reply.body, &answer) ||
-                                 applyCommunitySummaries(modIoView.mods, answer).isEmpty())
-                                 return;
-                             applyModIoFilter();
-                             refreshSelectedCommunityPanel();
-                             // The next batch, once this answer's repaint is done.
-                             if (communitySummariesPending(modIoView.mods))
+                             const bool changed = communityAnswer(reply.body, &answer) &&
+                                                  !applyCommunitySummaries(modIoView.mods, answer).isEmpty();
+                             if (changed) {
+                                 applyModIoFilter();
+                                 refreshSelectedCommunityPanel();
+                             }
+                             // The next batch, once this answer's repaint is done; a list reloaded meanwhile
+                             // was refused while this batch was on its way and is asked for now.
+                             if ((changed || generation != modIoView.modIoRequestGeneration) &&
+                                 communitySummariesPending(modIoView.mods))
                                  QTimer::singleShot(0, this, [this] { requestCommunitySummaries(); });
                          });
 }
