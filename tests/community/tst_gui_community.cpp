@@ -275,14 +275,10 @@ void MainWindowTest::ownSummary()
 
     const QList<RecordedRequest> requests = fixture->server.requests();
     QCOMPARE(requests.size(), enabled ? 1 : 0);
-    if (enabled) {
-        const QString path = QString::fromUtf8(requests.first().path);
-        QVERIFY2(QRegularExpression(
-                     "^/reports.php\\?site=fx3&action=summary&mod_id=7&file_id=70&reporter=[0-9a-f]{64}$")
-                     .match(path)
-                     .hasMatch(),
-                 qPrintable(path));
-    }
+    const QString path = QString::fromUtf8(requests.value(0).path);
+    QCOMPARE(path.section("&reporter=", 0, 0),
+             enabled ? "/reports.php?site=fx3&action=summary&mod_id=7&file_id=70" : "");
+    QCOMPARE(path.section("&reporter=", 1).size(), enabled ? 64 : 0);
     const ModIoView &view = window.modIoView;
     QFETCH(QString, label);
     QFETCH(QString, button);
@@ -312,27 +308,24 @@ void MainWindowTest::saving_data()
 {
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<FakeResponse>("answer");
-    QTest::addColumn<QStringList>("types"); // as sent
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QString>("button");
 
-    const QStringList both{"ai", "technical"};
+    const QStringList both{"technical", "ai"}; // sent in table order
     QTest::newRow("withdraw all") << QStringList() << FakeResponse{200, {}, R"({"ok": true, "own": []})"}
-                                  << QStringList() << ""
+                                  << ""
                                   << "Mod melden";
-    QTest::newRow("table order") << QStringList{"technical", "ai"}
-                                 << FakeResponse{200, {}, R"({"ok": true, "own": ["ai", "technical"]})"}
-                                 << both << ""
-                                 << "Meldung verwalten (2)";
+    QTest::newRow("two") << both << FakeResponse{200, {}, R"({"ok": true, "own": ["ai", "technical"]})"} << ""
+                         << "Meldung verwalten (2)";
     QTest::newRow("server set-up")
-        << both << FakeResponse{500, {}, R"({"ok": false, "error": "Interner Serverfehler."})"} << both
+        << both << FakeResponse{500, {}, R"({"ok": false, "error": "Interner Serverfehler."})"}
         << "Interner Serverfehler. Bitte prüfe auf dem Server, ob pdo_sqlite aktiv ist "
            "und das Datenverzeichnis der Community-API Schreibrechte besitzt."
         << "Meldung verwalten (1)";
     QTest::newRow("refused") << both << FakeResponse{403, {}, R"({"ok": false, "error": " Gesperrt "})"}
-                             << both << "Gesperrt"
+                             << "Gesperrt"
                              << "Meldung verwalten (1)";
-    QTest::newRow("garbage") << both << FakeResponse{200, {}, R"({"ok": 1, "own": ["ai"]})"} << both
+    QTest::newRow("garbage") << both << FakeResponse{200, {}, R"({"ok": 1, "own": ["ai"]})"}
                              << "Die Community-API hat keine gültige Antwort geliefert."
                              << "Meldung verwalten (1)";
 }
@@ -358,12 +351,12 @@ void MainWindowTest::saving()
     const QList<RecordedRequest> requests = fixture->server.requests();
     QCOMPARE(requests.size(), 1);
     const QJsonObject sent = body(requests.first());
-    QFETCH(QStringList, types);
     QCOMPARE(sent.value("action").toString() + sent.value("mod_id").toString() +
                  sent.value("file_id").toString(),
              "set_reports770");
     QCOMPARE(sent.value("reporter").toString().size(), 64);
-    QCOMPARE(sent.value("types"), QJsonArray::fromStringList(types));
+    QCOMPARE(sent.value("types"),
+             QJsonArray::fromStringList(chosen.isEmpty() ? chosen : QStringList{"ai", "technical"}));
 
     QFETCH(QString, warning);
     QFETCH(QString, button);
