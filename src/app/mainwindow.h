@@ -3,6 +3,7 @@
 #include "app/messageprompts.h"
 #include "catalog/catalogview.h"
 #include "catalog/repomod.h"
+#include "community/communityview.h"
 #include "install/fileoperations.h"
 #include "install/installer.h"
 #include "install/updatesview.h"
@@ -174,6 +175,14 @@ private:
     void scheduleVisiblePreviews();
     void requestCommunitySummaries();
 
+    // Community reports on the mod.io page (community/mainwindow_community.cpp)
+    void requestOwnCommunityReport(int index);
+    void updateCommunityPanel(const ModIoMod &record, bool installed);
+    void refreshSelectedCommunityPanel();
+    void showCommunityUnreachable(const CommunityKey &key);
+    void reportSelectedModIoMod();
+    void setCommunityReports(int index, const QStringList &types);
+
     // mod.io sign-in
     void updateModIoAccountLabel();
     void requestModIoUserName();
@@ -242,6 +251,7 @@ private:
 
     // mod.io
     ModIoView modIoView;
+    CommunityView communityView;
 
     friend class MainWindowTest;
     friend struct WindowProbe;

@@ -2,6 +2,7 @@
 
 #include "analysis/bytesize.h"
 #include "app/settings.h"
+#include "community/communityreports.h"
 #include "localmods/localscan.h"
 #include "modio/modioblacklist.h"
 #include "modio/modioclient.h"
@@ -357,6 +358,8 @@ ModIoRowTexts modIoRowTexts(const ModIoMod &record, ModIoInstallState installSta
     }
     if (record.quickCheckScore >= 2)
         texts.quickCheckBadge = tr("KI-Indizien %1").arg(record.quickCheckScore);
+    texts.communityBadge = communityBadgeText(record);
+    texts.communityLevel = communityWarningLevel(record);
     if (record.ratingsTotal >= 1) {
         texts.statistics =
             tr("%1  %2 % positiv   👍 %3   👎 %4   ↓ %5   ★ %6 Abos")

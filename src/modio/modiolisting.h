@@ -177,6 +177,8 @@ struct ModIoRowTexts
     QString pill;
     QString pillKind; // "update", "installed", "subscribed" or empty
     QString quickCheckBadge;
+    QString communityBadge;
+    QString communityLevel; // "high", "medium", "low" or empty
 };
 ModIoRowTexts modIoRowTexts(const ModIoMod &record, ModIoInstallState installState);
 

@@ -73,6 +73,10 @@ QVariant ModIoListModel::data(const QModelIndex &index, int role) const
         return textsOf(record).pillKind;
     case ModIoRole::QuickCheckBadge:
         return textsOf(record).quickCheckBadge;
+    case ModIoRole::CommunityBadge:
+        return textsOf(record).communityBadge;
+    case ModIoRole::CommunityLevel:
+        return textsOf(record).communityLevel;
     case Qt::ToolTipRole:
         return mod.summary.left(500);
     default:

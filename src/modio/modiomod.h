@@ -50,6 +50,15 @@ struct ModIoMod
     // Indicators of automated mass production found in the mod object alone (see quickcheck.h).
     int quickCheckScore = 0;
     QStringList quickCheckReasons;
+    // Reports of other players for this mod id and file id (see community/communityreports.h). They live
+    // only in memory: a reload of the list starts them over as not received.
+    qint32 communityPerformanceCount = 0;
+    qint32 communityAiCount = 0;
+    qint32 communityTechnicalCount = 0;
+    // The categories this installation has reported for this file version.
+    QStringList communityOwnTypes;
+    bool communitySummaryLoaded = false;
+    bool communityOwnLoaded = false;
     bool subscribed = false;
 };
 

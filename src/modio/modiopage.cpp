@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "community/communityreports.h"
 #include "install/fileoperations.h"
 #include "localmods/localscan.h"
 #include "modio/modioblacklist.h"
@@ -272,6 +273,7 @@ QWidget *MainWindow::buildModIoPage()
     });
     connect(view.quickCheckButton, &QPushButton::clicked, this,
             [this] { showModIoAiReport(modIoView.selectedIndex); });
+    connect(view.reportButton, &QPushButton::clicked, this, &MainWindow::reportSelectedModIoMod);
 
     splitter->addWidget(listColumn);
     splitter->addWidget(detailScroll);
@@ -364,6 +366,7 @@ void MainWindow::resetModIoDetails()
                                 view.quickCheckButton, view.reportButton})
         button->setEnabled(false);
     view.communityLabel->setText(tr("Community-Hinweise werden bei Bedarf geladen."));
+    view.communityLabel->setStyleSheet(communityWarningStyle(QString()));
 }
 
 void MainWindow::showModIoDetails(int index)
@@ -399,6 +402,7 @@ void MainWindow::showModIoDetails(int index)
                                            ? tr("KI-Indizien prüfen (%1)").arg(record.quickCheckScore)
                                            : tr("KI-Indizien prüfen"));
     view.preview->setText(tr("Keine Vorschau ausgewählt"));
+    requestOwnCommunityReport(index);
 }
 
 ModIoInstallState MainWindow::modIoInstallStateOf(int index) const
@@ -463,9 +467,6 @@ void MainWindow::scrollModIoList(int value)
 }
 
 void MainWindow::scheduleVisiblePreviews()
-{}
-
-void MainWindow::requestCommunitySummaries()
 {}
 
 void MainWindow::showModIoListMenu(const QPoint &position)

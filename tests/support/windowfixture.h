@@ -126,6 +126,8 @@ struct WindowFixture
         settings.setValue(QStringLiteral("paths/usermods"), userMods);
         settings.setValue(QStringLiteral("paths/modio"), modIoMods);
         settings.setValue(QStringLiteral("performance/auto_check"), false);
+        // Community reports would add their own requests to every page test; their tests switch them on.
+        settings.setValue(QStringLiteral("community/enabled"), false);
     }
 
     void serveCatalog(const QByteArray &document)
