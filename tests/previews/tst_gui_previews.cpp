@@ -1,0 +1,276 @@
+#include "app/listroles.h"
+#include "install/requestconventions.h"
+#include "modio/modiolistmodel.h"
+#include "previews/previewcache.h"
+#include "windowfixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QtTest>
+
+#include <numeric>
+
+namespace {
+QByteArray imageBytes(const char *format, const QColor &colour, QImageIOHandler::Transformation turn = {})
+{
+    QImage image(64, 36, QImage::Format_RGB32);
+    image.fill(colour);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setTransformation(turn);
+    writer.write(image);
+    return buffer.data();
+}
+
+QColor centreOf(const QPixmap &pixmap)
+{
+    return pixmap.toImage().pixelColor(pixmap.width() / 2, pixmap.height() / 2);
+}
+
+ModIoMod logoRecord(const QString &id, const QString &logoUrl, qint64 dateUpdated)
+{
+    ModIoMod record;
+    record.id = id;
+    record.name = "Lok " + id;
+    record.logoUrl = logoUrl;
+    record.profileUrl = "https://mod.invalid/lok-" + id;
+    record.dateUpdated = dateUpdated;
+    return record;
+}
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decodesWhatTheBytesAre_data();
+    void decodesWhatTheBytesAre();
+    void detailPanelShowsPictureOrReason_data();
+    void detailPanelShowsPictureOrReason();
+    void catalogListsShowServedPictures();
+    void secondModIoSelectionWins();
+    void modIoLogoRenewedAfterAgeOrUpdate_data();
+    void modIoLogoRenewedAfterAgeOrUpdate();
+
+private:
+    // The window's preview cache folder.
+    static QString cacheDir() { return previewCacheDirectory(); }
+    static bool idle(const MainWindow &window) { return window.previews.queue.pending.isEmpty(); }
+    static void showModIoRecords(MainWindow &window, const QList<ModIoMod> &records)
+    {
+        window.modIoView.mods = records;
+        QList<int> shown(records.size());
+        std::iota(shown.begin(), shown.end(), 0);
+        window.modIoView.model->setShownRecords(shown);
+    }
+};
+
+void MainWindowTest::decodesWhatTheBytesAre_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QSize>("size");
+    const QColor red(Qt::red);
+    QTest::newRow("png") << imageBytes("png", red) << "https://a/p" << QSize(64, 36);
+    QTest::newRow("jpeg") << imageBytes("jpeg", red) << "https://a/p.png" << QSize(64, 36);
+    QTest::newRow("webp") << imageBytes("webp", red) << "https://a/p.webp?x=1" << QSize(64, 36);
+    QTest::newRow("jpeg turned upright") << imageBytes("jpeg", red, QImageIOHandler::TransformationRotate90)
+                                         << "https://a/p.jpg" << QSize(36, 64);
+    QTest::newRow("garbage") << QByteArray("not a picture") << "https://a/p.webp" << QSize();
+    QTest::newRow("empty") << QByteArray() << "https://a/p.png" << QSize();
+}
+
+void MainWindowTest::decodesWhatTheBytesAre()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, url);
+    QFETCH(QSize, size);
+    const QPixmap pixmap = decodePreviewImage(bytes, url);
+    QCOMPARE(pixmap.size(), size.isValid() ? size : QSize(0, 0));
+    QCOMPARE(coverCropped(pixmap, previewDetailSize).size(),
+             size.isValid() ? previewDetailSize : QSize(0, 0));
+}
+
+// curl: "" leaves the search path as it is (real curl), "none" takes curl away, else the body of a fake curl
+// that records its arguments in "curl-args".
+void MainWindowTest::detailPanelShowsPictureOrReason_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<QString>("curl");
+    QTest::addColumn<QString>("tooltip"); // empty: the picture is shown
+    const QByteArray webp = imageBytes("webp", Qt::blue);
+    QTest::newRow("png over http") << "/a.png" << imageBytes("png", Qt::blue) << ""
+                                   << "";
+    QTest::newRow("webp with real curl") << "/a.webp" << webp << ""
+                                         << "";
+    QTest::newRow("webp over http without curl") << "/a.webp" << webp << "none"
+                                                 << "";
+    QTest::newRow("broken png") << "/b.png" << QByteArray("xx") << ""
+                                << "Bild wurde geladen, konnte aber nicht dekodiert werden.";
+    QTest::newRow("broken webp without curl") << "/b.webp" << QByteArray("xx") << "none"
+                                              << "curl.exe wurde für den WebP-Fallback nicht gefunden.";
+    QTest::newRow("fake curl delivers") << "/a.webp" << QByteArray() << "/bin/cat \"$OUT\""
+                                        << "";
+    QTest::newRow("fake curl delivers garbage")
+        << "/a.webp" << QByteArray() << "echo garbage"
+        << "WebP-Bild wurde heruntergeladen, konnte aber nicht dekodiert werden.";
+    QTest::newRow("curl reports") << "/a.webp" << QByteArray() << "echo ' curl: (22) 404 ' >&2; exit 22"
+                                  << "curl: (22) 404";
+    QTest::newRow("curl silent failure") << "/a.webp" << QByteArray() << "exit 7"
+                                         << "WebP-Download fehlgeschlagen (curl Exit-Code 7).";
+    QTest::newRow("local file never read") << "file" << QByteArray() << "/bin/cat \"$OUT\""
+                                           << "Nur Bilder von http- und https-Adressen werden geladen.";
+}
+
+void MainWindowTest::detailPanelShowsPictureOrReason()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, served);
+    QFETCH(QString, curl);
+    QFETCH(QString, tooltip);
+    WindowFixture fixture;
+    const QString out = fixture.environment.writeFile("out.webp", imageBytes("webp", Qt::blue));
+    const QString args = fixture.environment.root() + "/curl-args";
+    if (!curl.isEmpty()) {
+        const QString bin = fixture.environment.makeDir("bin");
+        fixture.environment.setEnv("PATH", bin.toUtf8());
+        fixture.environment.setEnv("OUT", out.toUtf8());
+        if (curl != "none") {
+            QVERIFY(writeTestFile(bin + "/curl", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + args.toUtf8() +
+                                                     "'\n" + curl.toUtf8()));
+            QFile(bin + "/curl").setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+        }
+    }
+    fixture.server.setResponse(path.toUtf8(), 200, served, "image/png");
+    const QString url = path == "file" ? QUrl::fromLocalFile(out).toString() : fixture.server.url(path);
+    MainWindow &window = fixture.open();
+    window.showCatalogDetailPreview(url);
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 10000);
+    QLabel *label = window.catalogView.preview;
+    QCOMPARE(label->toolTip(), tooltip);
+    QCOMPARE(label->pixmap().isNull(), !tooltip.isEmpty());
+    QCOMPARE(QFile::exists(previewUrlCacheFile(cacheDir(), url)), tooltip.isEmpty());
+    if (tooltip.isEmpty())
+        QCOMPARE(centreOf(label->pixmap()), QColor(Qt::blue));
+    else
+        QCOMPARE(label->text(), QString("Vorschau konnte nicht geladen werden"));
+    if (path == "file")
+        QVERIFY(!QFile::exists(args));
+    if (curl.startsWith("/bin/cat") && path != "file")
+        QCOMPARE(
+            QString::fromUtf8(readTestFile(args)).split('\n', Qt::SkipEmptyParts),
+            (QStringList{"-L", "--fail", "--silent", "--show-error", "--connect-timeout", "8", "--max-time",
+                         "20", "-A", QString::fromLatin1(browserUserAgent()), "-H",
+                         "Accept: image/avif,image/webp,image/apng,image/svg+xml,image/*,*/*;q=0.8", url}));
+}
+
+void MainWindowTest::catalogListsShowServedPictures()
+{
+    WindowFixture fixture(R"({"files": [
+        {"id": "1", "name": "Rot", "preview_url": "img/a.png", "download_url": "a.zip"},
+        {"id": "2", "name": "Grün", "preview_url": "img/b.jpg", "download_url": "b.zip"},
+        {"id": "3", "name": "Blau", "preview_url": "img/c.webp", "download_url": "c.zip"},
+        {"id": "4", "name": "Ohne", "download_url": "d.zip"}]})");
+    fixture.server.setResponse("/img/a.png", 200, imageBytes("png", Qt::red), "image/png");
+    fixture.server.setResponse("/img/b.jpg", 200, imageBytes("jpeg", Qt::green), "image/jpeg");
+    fixture.server.setResponse("/img/c.webp", 200, imageBytes("webp", Qt::blue), "image/webp");
+    QVERIFY(fixture.openLoaded());
+    MainWindow &window = *fixture.window;
+    window.showCatalog();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QAbstractItemModel *model = window.catalogView.table->model();
+    QCOMPARE(model->rowCount(), 4);
+    const auto picture = [model](int row, int role) {
+        return model->index(row, 0).data(role).value<QPixmap>();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!picture(0, Qt::DecorationRole).isNull() &&
+                                 !picture(1, Qt::DecorationRole).isNull() &&
+                                 !picture(2, Qt::DecorationRole).isNull(),
+                             10000);
+    QVERIFY(picture(3, Qt::DecorationRole).isNull());
+    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(centreOf(picture(row, ListRole::CardPicture)).green() > 100, colours.at(row).green() > 100);
+        QCOMPARE(picture(row, ListRole::CardPicture).size(), previewCardSize);
+        const QString url =
+            fixture.server.url(QString("/img/%1").arg(QStringList{"a.png", "b.jpg", "c.webp"}.at(row)));
+        QVERIFY(QFile::exists(previewUrlCacheFile(cacheDir(), url)));
+    }
+    QCOMPARE(window.catalogView.preview->toolTip(), QString());
+    QVERIFY(!window.catalogView.preview->pixmap().isNull());
+    for (const RecordedRequest &request : fixture.server.requests()) {
+        if (request.path.startsWith("/img/")) // the WebP came through curl, which sends no language
+            QCOMPARE(request.headers.contains("accept-language"), !request.path.endsWith(".webp"));
+    }
+    QCOMPARE(fixture.server.requestCount("/img/a.png"), 1);
+}
+
+void MainWindowTest::secondModIoSelectionWins()
+{
+    WindowFixture fixture;
+    fixture.server.setResponse("/7.png", 200, imageBytes("png", Qt::red), "image/png");
+    fixture.server.setResponse("/8.png", 200, imageBytes("png", Qt::blue), "image/png");
+    MainWindow &window = fixture.open();
+    showModIoRecords(window, {logoRecord("7", fixture.server.url("/7.png"), 100),
+                              logoRecord("8", fixture.server.url("/8.png"), 0)});
+    window.modIoView.list->setCurrentIndex(window.modIoView.model->index(0));
+    window.modIoView.list->setCurrentIndex(window.modIoView.model->index(1));
+    QCOMPARE(window.modIoView.preview->text(), QString("Vorschau wird geladen…"));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 10000);
+    QCOMPARE(centreOf(window.modIoView.preview->pixmap()), QColor(Qt::blue));
+    QCOMPARE(window.previews.progressLabel->text(), QString("Vorschaubilder geladen: 2 / 2"));
+    QCOMPARE(window.previews.progressBar->value(), 2);
+    QVERIFY(QFile::exists(cacheDir() + "/modio/7_100.png"));
+    QVERIFY(QFile::exists(cacheDir() + "/modio/8_current.png"));
+    const QPixmap icon = window.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>();
+    QCOMPARE(icon.size(), previewListSize);
+    QTRY_VERIFY_WITH_TIMEOUT(window.previews.progressLabel->isHidden(), 3000);
+}
+
+void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate_data()
+{
+    QTest::addColumn<int>("age");
+    QTest::addColumn<int>("downloads");
+    QTest::addColumn<QStringList>("modFiles");
+    QTest::newRow("fresh url cache") << 604790 << 1 << QStringList{"7_100.png"};
+    QTest::newRow("week old url cache") << 604801 << 2 << QStringList{"7_200.png"};
+}
+
+void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate()
+{
+    QFETCH(int, age);
+    QFETCH(int, downloads);
+    QFETCH(QStringList, modFiles);
+    WindowFixture fixture;
+    const QString url = fixture.server.url("/7.png");
+    fixture.server.setResponse("/7.png", 200, imageBytes("png", Qt::red), "image/png");
+    showModIoRecords(fixture.open(), {logoRecord("7", url, 100)});
+    fixture.window->showModIoDetails(0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cacheDir() + "/modio/7_100.png"), 10000);
+
+    QFile cached(previewUrlCacheFile(cacheDir(), url));
+    QVERIFY(cached.open(QIODevice::ReadWrite));
+    QVERIFY(
+        cached.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+    cached.close();
+    MainWindow &next = fixture.open(); // a new run: nothing in memory
+    showModIoRecords(next, {logoRecord("7", url, 200)});
+    next.modIoView.selectedIndex = 0;
+    next.scheduleVisiblePreviews();
+    QTRY_VERIFY_WITH_TIMEOUT(idle(next), 10000);
+    QCOMPARE(fixture.server.requestCount("/7.png"), downloads);
+    QCOMPARE(QDir(cacheDir() + "/modio").entryList(QDir::Files), modFiles);
+    QVERIFY(!next.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>().isNull());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_gui_previews.moc"
