@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QListView>
 #include <QNetworkDiskCache>
@@ -284,6 +285,9 @@ QVariant MainWindow::catalogPreview(int record, int role)
             });
         previews.wanted.insert(url);
     }
+    // An icon, not a pixmap: the table shows icons at its own icon size, pixmaps at theirs.
+    if (role == Qt::DecorationRole && !picture.isNull())
+        return QIcon(picture.value<QPixmap>());
     return picture;
 }
 
