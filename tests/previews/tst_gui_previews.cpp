@@ -14,8 +14,6 @@
 #include <QProgressBar>
 #include <QtTest>
 
-#include <numeric>
-
 namespace {
 QByteArray imageBytes(const char *format, const QColor &colour, QImageIOHandler::Transformation turn = {})
 {
@@ -38,7 +36,6 @@ ModIoMod logoRecord(const QString &id, const QString &logoUrl, qint64 dateUpdate
 {
     ModIoMod record;
     record.id = id;
-    record.name = "Lok " + id;
     record.logoUrl = logoUrl;
     record.profileUrl = "https://mod.invalid/lok-" + id;
     record.dateUpdated = dateUpdated;
@@ -51,8 +48,6 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void decodesWhatTheBytesAre_data();
-    void decodesWhatTheBytesAre();
     void detailPanelShowsPictureOrReason_data();
     void detailPanelShowsPictureOrReason();
     void catalogListsShowServedPictures();
@@ -61,43 +56,13 @@ private Q_SLOTS:
     void modIoLogoRenewedAfterAgeOrUpdate();
 
 private:
-    // The window's preview cache folder.
-    static QString cacheDir() { return previewCacheDirectory(); }
     static bool idle(const MainWindow &window) { return window.previews.queue.pending.isEmpty(); }
     static void showModIoRecords(MainWindow &window, const QList<ModIoMod> &records)
     {
         window.modIoView.mods = records;
-        QList<int> shown(records.size());
-        std::iota(shown.begin(), shown.end(), 0);
-        window.modIoView.model->setShownRecords(shown);
+        window.modIoView.model->setShownRecords(QList<int>{0, 1}.mid(0, records.size()));
     }
 };
-
-void MainWindowTest::decodesWhatTheBytesAre_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QSize>("size");
-    const QColor red(Qt::red);
-    QTest::newRow("png") << imageBytes("png", red) << "https://a/p" << QSize(64, 36);
-    QTest::newRow("jpeg") << imageBytes("jpeg", red) << "https://a/p.png" << QSize(64, 36);
-    QTest::newRow("webp") << imageBytes("webp", red) << "https://a/p.webp?x=1" << QSize(64, 36);
-    QTest::newRow("jpeg turned upright") << imageBytes("jpeg", red, QImageIOHandler::TransformationRotate90)
-                                         << "https://a/p.jpg" << QSize(36, 64);
-    QTest::newRow("garbage") << QByteArray("not a picture") << "https://a/p.webp" << QSize();
-    QTest::newRow("empty") << QByteArray() << "https://a/p.png" << QSize();
-}
-
-void MainWindowTest::decodesWhatTheBytesAre()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, url);
-    QFETCH(QSize, size);
-    const QPixmap pixmap = decodePreviewImage(bytes, url);
-    QCOMPARE(pixmap.size(), size.isValid() ? size : QSize(0, 0));
-    QCOMPARE(coverCropped(pixmap, previewDetailSize).size(),
-             size.isValid() ? previewDetailSize : QSize(0, 0));
-}
 
 // curl: "" leaves the search path as it is (real curl), "none" takes curl away, else the body of a fake curl
 // that records its arguments in "curl-args".
@@ -110,8 +75,6 @@ void MainWindowTest::detailPanelShowsPictureOrReason_data()
     const QByteArray webp = imageBytes("webp", Qt::blue);
     QTest::newRow("png over http") << "/a.png" << imageBytes("png", Qt::blue) << ""
                                    << "";
-    QTest::newRow("webp with real curl") << "/a.webp" << webp << ""
-                                         << "";
     QTest::newRow("webp over http without curl") << "/a.webp" << webp << "none"
                                                  << "";
     QTest::newRow("broken png") << "/b.png" << QByteArray("xx") << ""
@@ -158,7 +121,7 @@ void MainWindowTest::detailPanelShowsPictureOrReason()
     QLabel *label = window.catalogView.preview;
     QCOMPARE(label->toolTip(), tooltip);
     QCOMPARE(label->pixmap().isNull(), !tooltip.isEmpty());
-    QCOMPARE(QFile::exists(previewUrlCacheFile(cacheDir(), url)), tooltip.isEmpty());
+    QCOMPARE(QFile::exists(previewUrlCacheFile(previewCacheDirectory(), url)), tooltip.isEmpty());
     if (tooltip.isEmpty())
         QCOMPARE(centreOf(label->pixmap()), QColor(Qt::blue));
     else
@@ -181,7 +144,9 @@ void MainWindowTest::catalogListsShowServedPictures()
         {"id": "3", "name": "Blau", "preview_url": "img/c.webp", "download_url": "c.zip"},
         {"id": "4", "name": "Ohne", "download_url": "d.zip"}]})");
     fixture.server.setResponse("/img/a.png", 200, imageBytes("png", Qt::red), "image/png");
-    fixture.server.setResponse("/img/b.jpg", 200, imageBytes("jpeg", Qt::green), "image/jpeg");
+    fixture.server.setResponse("/img/b.jpg", 200,
+                               imageBytes("jpeg", Qt::green, QImageIOHandler::TransformationRotate90),
+                               "image/jpeg");
     fixture.server.setResponse("/img/c.webp", 200, imageBytes("webp", Qt::blue), "image/webp");
     QVERIFY(fixture.openLoaded());
     MainWindow &window = *fixture.window;
@@ -190,24 +155,17 @@ void MainWindowTest::catalogListsShowServedPictures()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QAbstractItemModel *model = window.catalogView.table->model();
     QCOMPARE(model->rowCount(), 4);
-    const auto picture = [model](int row, int role) {
-        return model->index(row, 0).data(role).value<QPixmap>();
-    };
     const auto icon = [model](int row) {
         return model->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
     };
     QTRY_VERIFY_WITH_TIMEOUT(!icon(0).isNull() && !icon(1).isNull() && !icon(2).isNull(), 10000);
     QVERIFY(icon(3).isNull());
-    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
-    for (int row = 0; row < 3; ++row) {
-        QCOMPARE(centreOf(picture(row, ListRole::CardPicture)).green() > 100, colours.at(row).green() > 100);
-        QCOMPARE(picture(row, ListRole::CardPicture).size(), previewCardSize);
-        const QString url =
-            fixture.server.url(QString("/img/%1").arg(QStringList{"a.png", "b.jpg", "c.webp"}.at(row)));
-        QVERIFY(QFile::exists(previewUrlCacheFile(cacheDir(), url)));
-    }
-    QCOMPARE(window.catalogView.preview->toolTip(), QString());
-    QVERIFY(!window.catalogView.preview->pixmap().isNull());
+    for (const char *name : {"a.png", "b.jpg", "c.webp"})
+        QVERIFY(QFile::exists(
+            previewUrlCacheFile(previewCacheDirectory(), fixture.server.url(QString("/img/") + name))));
+    // Turned upright as the JPEG says; cut to the card's size.
+    QCOMPARE(window.previews.memory.value(fixture.server.url("/img/b.jpg")).size(), QSize(36, 64));
+    QCOMPARE(model->index(1, 0).data(ListRole::CardPicture).value<QPixmap>().size(), previewCardSize);
     for (const RecordedRequest &request : fixture.server.requests()) {
         if (request.path.startsWith("/img/")) // the WebP came through curl, which sends no language
             QCOMPARE(request.headers.contains("accept-language"), !request.path.endsWith(".webp"));
@@ -230,8 +188,8 @@ void MainWindowTest::secondModIoSelectionWins()
     QCOMPARE(centreOf(window.modIoView.preview->pixmap()), QColor(Qt::blue));
     QCOMPARE(window.previews.progressLabel->text(), QString("Vorschaubilder geladen: 2 / 2"));
     QCOMPARE(window.previews.progressBar->value(), 2);
-    QVERIFY(QFile::exists(cacheDir() + "/modio/7_100.png"));
-    QVERIFY(QFile::exists(cacheDir() + "/modio/8_current.png"));
+    QVERIFY(QFile::exists(previewCacheDirectory() + "/modio/7_100.png"));
+    QVERIFY(QFile::exists(previewCacheDirectory() + "/modio/8_current.png"));
     const QPixmap icon = window.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>();
     QCOMPARE(icon.size(), previewListSize);
     QTRY_VERIFY_WITH_TIMEOUT(window.previews.progressLabel->isHidden(), 3000);
@@ -256,20 +214,19 @@ void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate()
     fixture.server.setResponse("/7.png", 200, imageBytes("png", Qt::red), "image/png");
     showModIoRecords(fixture.open(), {logoRecord("7", url, 100)});
     fixture.window->showModIoDetails(0);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cacheDir() + "/modio/7_100.png"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(previewCacheDirectory() + "/modio/7_100.png"), 10000);
 
-    QFile cached(previewUrlCacheFile(cacheDir(), url));
-    QVERIFY(cached.open(QIODevice::ReadWrite));
+    QFile cached(previewUrlCacheFile(previewCacheDirectory(), url));
     QVERIFY(
+        cached.open(QIODevice::ReadWrite) &&
         cached.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
     cached.close();
     MainWindow &next = fixture.open(); // a new run: nothing in memory
     showModIoRecords(next, {logoRecord("7", url, 200)});
-    next.modIoView.selectedIndex = 0;
     next.scheduleVisiblePreviews();
     QTRY_VERIFY_WITH_TIMEOUT(idle(next), 10000);
     QCOMPARE(fixture.server.requestCount("/7.png"), downloads);
-    QCOMPARE(QDir(cacheDir() + "/modio").entryList(QDir::Files), modFiles);
+    QCOMPARE(QDir(previewCacheDirectory() + "/modio").entryList(QDir::Files), modFiles);
     QVERIFY(!next.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>().isNull());
 }
 
