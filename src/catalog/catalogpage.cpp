@@ -274,6 +274,8 @@ void MainWindow::reloadCatalog()
     }
     catalogLoading = true;
     catalogLoaded = false;
+    // A reload is the player's way to try pictures again that failed before.
+    previews.failed.clear();
     const quint32 generation = ++loadGeneration;
     catalogView.reloadButton->setEnabled(false);
     catalogView.installButton->setEnabled(false);

@@ -343,6 +343,8 @@ void MainWindow::applyModIoFilter()
         showModIoDetails(view.selectedIndex);
     else
         resetModIoDetails();
+    // The blocked scroll bar did not tell the previews that other rows are in view now.
+    scheduleVisiblePreviews();
 }
 
 void MainWindow::modIoSelectionChanged()

@@ -242,7 +242,9 @@ void MainWindow::refreshPreviewRows(const QString &url)
 {
     if (ModIoListModel *model = modIoView.model) {
         for (int row = 0; row < model->rowCount(); ++row) {
-            if (modIoView.mods.at(model->recordAt(row)).logoUrl.trimmed() == url) {
+            const int record = model->recordAt(row);
+            if (record >= 0 && record < modIoView.mods.size() &&
+                modIoView.mods.at(record).logoUrl.trimmed() == url) {
                 const QModelIndex index = model->index(row);
                 Q_EMIT model->dataChanged(index, index, {Qt::DecorationRole});
             }
@@ -251,7 +253,7 @@ void MainWindow::refreshPreviewRows(const QString &url)
     if (RecordTableModel *model = catalogView.model) {
         for (int row = 0; row < model->rowCount(); ++row) {
             const int record = model->recordAt(row);
-            if (record < catalog.size() && catalog.at(record).previewUrl.trimmed() == url) {
+            if (record >= 0 && record < catalog.size() && catalog.at(record).previewUrl.trimmed() == url) {
                 const QModelIndex index = model->index(row, 0);
                 Q_EMIT model->dataChanged(index, index, {Qt::DecorationRole, ListRole::CardPicture});
             }
@@ -318,7 +320,10 @@ void MainWindow::scheduleVisiblePreviews()
     if (last < 0)
         last = qMin(first + 8, count - 1);
     for (int row = qMax(first - 2, 0); row <= qMin(count - 1, last + 3); ++row) {
-        const ModIoMod &mod = view.mods.at(view.model->recordAt(row));
+        const int record = view.model->recordAt(row);
+        if (record < 0 || record >= view.mods.size())
+            continue;
+        const ModIoMod &mod = view.mods.at(record);
         const QString url = mod.logoUrl.trimmed();
         if (url.isEmpty() || previews.queue.pending.contains(url) || previews.failed.contains(url))
             continue;
