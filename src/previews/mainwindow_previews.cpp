@@ -65,18 +65,12 @@ void MainWindow::requestPreview(const QString &url, const QString &referer, bool
     const QString address = url.trimmed();
     if (address.isEmpty())
         return;
-    const auto shown = [this, &address](const QPixmap &pixmap) {
-        refreshPreviewRows(address);
-        if (previews.catalogDetailUrl == address)
-            showPreviewIn(catalogView.preview, pixmap, QString());
-    };
-    if (previews.memory.contains(address)) {
-        shown(previews.memory.value(address));
-        return;
-    }
+    // From memory or the URL cache: shown at once, nothing is queued.
     const QPixmap cached = cachedPreview(address, nullptr);
     if (!cached.isNull()) {
-        shown(cached);
+        refreshPreviewRows(address);
+        if (previews.catalogDetailUrl == address)
+            showPreviewIn(catalogView.preview, cached, QString());
         return;
     }
     if (enqueuePreview(previews.queue, address, referer, highPriority) != PreviewEnqueued::Added)
