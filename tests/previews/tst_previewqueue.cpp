@@ -27,8 +27,8 @@ void PreviewQueueTest::queueOrderAndBatch_data()
     QTest::addColumn<QStringList>("queue");
     QTest::addColumn<int>("running");
     QTest::addColumn<QString>("progress");
-    QTest::newRow("duplicate queued once") << QStringList{"+a", "+b", "+a"} << QStringList{"a", "b"} << 0
-                                           << "Vorschaubilder werden geladen: 0 / 2";
+    QTest::newRow("duplicate queued once") << QStringList{"+a", "+b", "+b", "+a"} << QStringList{"a", "b"}
+                                           << 0 << "Vorschaubilder werden geladen: 0 / 2";
     QTest::newRow("high priority moves to the front")
         << QStringList{"+a", "+b", "+c", "!c", "!d"} << QStringList{"d", "c", "a", "b"} << 0
         << "Vorschaubilder werden geladen: 0 / 4";
