@@ -11,5 +11,6 @@ enum : int
     CardLines,                      // QStringList: the lines under the title
     CardToolTip,                    // QString
     CardWarning,                    // bool: the card is drawn as a warning (a mod installed twice)
+    CardPicture,                    // QPixmap: the card's picture; none shows "Keine Vorschau"
 };
 } // namespace ListRole

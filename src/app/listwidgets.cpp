@@ -187,7 +187,7 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
 
     const QRect content = card.adjusted(cardPadding, cardPadding, -cardPadding, -cardPadding);
     const QRect picture(content.left(), content.top(), content.width(), m_pictureHeight);
-    const QPixmap pixmap = index.data(Qt::DecorationRole).value<QPixmap>();
+    const QPixmap pixmap = index.data(ListRole::CardPicture).value<QPixmap>();
     if (m_pictureHeight <= 0) {
         // A gallery without pictures.
     } else if (!pixmap.isNull()) {

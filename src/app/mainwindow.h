@@ -13,6 +13,7 @@
 #include "modio/modioinstall.h"
 #include "modio/modioview.h"
 #include "modio/quickcheck.h"
+#include "previews/previewimage.h"
 #include "selfupdate/selfupdaterun.h"
 
 #include <QHash>
@@ -22,6 +23,7 @@
 #include <QSet>
 #include <QStringList>
 
+class QHBoxLayout;
 class QLabel;
 class QNetworkDiskCache;
 class QNetworkReply;
@@ -183,6 +185,28 @@ private:
     void reportSelectedModIoMod();
     void setCommunityReports(int index, const QStringList &types);
 
+    // Preview images: one queue for every list and detail panel, pictures kept in memory and on disk.
+    void requestPreview(const QString &url, const QString &referer, bool highPriority);
+    // The picture from memory, else from the mod's own file (record may be null), else from the URL cache.
+    QPixmap cachedPreview(const QString &url, const ModIoMod *record);
+    void rememberPreview(const QString &url, const QPixmap &pixmap);
+    void startPreviewTransfers();
+    void startPreviewDownload(const QString &url, const QString &referer);
+    void startCurlPreview(const QString &url, const QString &referer);
+    void finishPreview(const QString &url, const QPixmap &pixmap, const QString &error);
+    void refreshPreviewRows(const QString &url);
+    QVariant modIoRowIcon(int record);
+    // A catalog row's picture for role (table icon or gallery card); asks for it when it is not there yet.
+    QVariant catalogPreview(int record, int role);
+    QVariant scaledPreview(const QString &url, QHash<QString, QPixmap> &sized, const QSize &size);
+    void showModIoDetailPreview(const QString &url);
+    void showCatalogDetailPreview(const QString &url);
+    void buildPreviewProgress(QWidget *parent, QHBoxLayout *row);
+    void updatePreviewProgress();
+    // For the settings dialog, which shows the messages.
+    QString previewCacheInfoText() const;
+    bool clearPreviewCache();
+
     // mod.io sign-in
     void updateModIoAccountLabel();
     void requestModIoUserName();
@@ -252,6 +276,8 @@ private:
     // mod.io
     ModIoView modIoView;
     CommunityView communityView;
+
+    PreviewImages previews;
 
     friend class MainWindowTest;
     friend struct WindowProbe;

@@ -148,6 +148,10 @@ QWidget *MainWindow::buildCatalogPage()
                                                   catalogView.model->cellText(i, StatusColumn))};
             case ListRole::CardToolTip:
                 return entry(i).description.left(700);
+            case Qt::DecorationRole:
+                return column == NameColumn ? catalogPreview(i, role) : QVariant();
+            case ListRole::CardPicture:
+                return catalogPreview(i, role);
             default:
                 return {};
             }
@@ -159,6 +163,9 @@ QWidget *MainWindow::buildCatalogPage()
     // Catalog order (the order the repositories answered in) until the player picks a column.
     view.table = makeRecordTable(view.model, -1, view.views);
     view.columns = new ColumnFiller(view.table, NameColumn, smallestNameColumn);
+    // The preview stays within the one row height of the table.
+    const int iconHeight = view.table->verticalHeader()->defaultSectionSize() - 4;
+    view.table->setIconSize(QSize(iconHeight * 16 / 9, iconHeight));
     view.gallery = new CardGridView(240, galleryPictureHeight, view.views);
     view.gallery->setModel(view.model);
     // One selection for both: the gallery shows the row the table has selected, and the other way round.
@@ -175,6 +182,8 @@ QWidget *MainWindow::buildCatalogPage()
     view.preview->setFixedSize(288, 162);
     view.preview->setWordWrap(true);
     view.preview->setAlignment(Qt::AlignCenter);
+    // Pictures come cut to 16:9 and are shown at the label's size.
+    view.preview->setScaledContents(true);
     view.preview->setStyleSheet(QStringLiteral(
         "QLabel{background:#f3f5f8;border:1px solid #d9dde3;border-radius:8px;color:#5d6d7e;}"));
     view.title = new QLabel(detail);
@@ -265,6 +274,8 @@ void MainWindow::reloadCatalog()
     }
     catalogLoading = true;
     catalogLoaded = false;
+    // A reload is the player's way to try pictures again that failed before.
+    previews.failed.clear();
     const quint32 generation = ++loadGeneration;
     catalogView.reloadButton->setEnabled(false);
     catalogView.installButton->setEnabled(false);
@@ -439,7 +450,9 @@ void MainWindow::clearCatalogDetails()
     catalogView.title->clear();
     catalogView.info->clear();
     catalogView.description->clear();
+    previews.catalogDetailUrl.clear();
     catalogView.preview->setPixmap(QPixmap());
+    catalogView.preview->setToolTip(QString());
     catalogView.preview->setText(tr("Keine Vorschau verfügbar"));
     catalogView.installButton->setText(tr("Mod installieren"));
     catalogView.installButton->setToolTip(QString());
@@ -459,8 +472,7 @@ void MainWindow::showCatalogDetails(int index)
             .arg(mod.author, mod.version, mod.categories.join(QStringLiteral(", ")), mod.repositoryName,
                  mod.tags.join(QStringLiteral(", ")), catalogDependencyLine(mod)));
     catalogView.description->setPlainText(mod.description);
-    catalogView.preview->setPixmap(QPixmap());
-    catalogView.preview->setText(tr("Keine Vorschau verfügbar"));
+    showCatalogDetailPreview(mod.previewUrl);
 
     const CatalogInstallStatus status = catalogStatusOf(index);
     if (status.modIoMatch < 0) {

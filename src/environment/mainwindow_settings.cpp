@@ -27,9 +27,10 @@ void MainWindow::openSettings()
     }
 
     SettingsDialog dialog(prompts, this);
-    // Filled by the preview images: the description of their disk cache and its clearing, which also drops
-    // the images held in memory and the HTTP cache.
+    // Clearing the preview cache also drops the images held in memory and the HTTP cache.
     PreviewCacheHooks previewCache;
+    previewCache.infoText = [this] { return previewCacheInfoText(); };
+    previewCache.clear = [this] { return clearPreviewCache(); };
     dialog.setPreviewCacheHooks(previewCache);
     if (dialog.exec() != QDialog::Accepted)
         return;

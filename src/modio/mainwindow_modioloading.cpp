@@ -25,6 +25,8 @@ void MainWindow::reloadModIo()
     ModIoView &view = modIoView;
     if (!view.model)
         return;
+    // A reload is the player's way to try pictures again that failed before.
+    previews.failed.clear();
     const QString token = modIoAccessToken();
     if (token.isEmpty() && modIoApiKey().isEmpty()) {
         updateModIoAccountLabel();

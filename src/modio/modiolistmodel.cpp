@@ -58,6 +58,8 @@ QVariant ModIoListModel::data(const QModelIndex &index, int role) const
         return record;
     case ModIoRole::LogoUrl:
         return mod.logoUrl;
+    case Qt::DecorationRole:
+        return m_icon ? m_icon(record) : QVariant();
     case Qt::DisplayRole:
     case ModIoRole::Name:
         return mod.name;

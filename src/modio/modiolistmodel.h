@@ -38,6 +38,8 @@ public:
     ModIoListModel(const QList<ModIoMod> *records, std::function<ModIoInstallState(int record)> installState,
                    QObject *parent = nullptr);
 
+    // The picture of a record's row (Qt::DecorationRole); none until set.
+    void setIconSource(std::function<QVariant(int record)> icon) { m_icon = std::move(icon); }
     void setShownRecords(const QList<int> &records);
     // The records or their subscribed and installed states changed in place.
     void refreshTexts();
@@ -53,6 +55,7 @@ private:
 
     const QList<ModIoMod> *m_records;
     std::function<ModIoInstallState(int)> m_installState;
+    std::function<QVariant(int)> m_icon;
     QList<int> m_rows;
     QHash<int, int> m_rowOfRecord;
     mutable QHash<int, ModIoRowTexts> m_texts;

@@ -181,6 +181,7 @@ QWidget *MainWindow::buildModIoPage()
     view.list->setObjectName(QStringLiteral("modIoList"));
     view.model = new ModIoListModel(
         &view.mods, [this](int index) { return modIoInstallStateOf(index); }, this);
+    view.model->setIconSource([this](int record) { return modIoRowIcon(record); });
     view.delegate = new ModIoListDelegate(view.list);
     view.list->setModel(view.model);
     view.list->setItemDelegate(view.delegate);
@@ -208,6 +209,7 @@ QWidget *MainWindow::buildModIoPage()
     view.moreButton = makeButton(tr("Weitere Mods laden"), listColumn);
     view.moreButton->setVisible(false);
     statusRow->addWidget(view.listInfo, 1);
+    buildPreviewProgress(listColumn, statusRow);
     statusRow->addWidget(view.progress);
     statusRow->addWidget(view.cancelButton);
     statusRow->addWidget(view.moreButton);
@@ -231,6 +233,8 @@ QWidget *MainWindow::buildModIoPage()
     view.preview->setFixedSize(272, 153);
     view.preview->setAlignment(Qt::AlignCenter);
     view.preview->setWordWrap(true);
+    // Pictures come cut to 16:9 and are shown at the label's size.
+    view.preview->setScaledContents(true);
     view.preview->setStyleSheet(QStringLiteral(
         "QLabel{background:#efe8df;border:1px solid #d8cec1;border-radius:6px;color:#766b5e;}"));
     view.title = new QLabel(detail);
@@ -341,6 +345,8 @@ void MainWindow::applyModIoFilter()
         showModIoDetails(view.selectedIndex);
     else
         resetModIoDetails();
+    // The blocked scroll bar did not tell the previews that other rows are in view now.
+    scheduleVisiblePreviews();
 }
 
 void MainWindow::modIoSelectionChanged()
@@ -360,7 +366,9 @@ void MainWindow::resetModIoDetails()
     ModIoView &view = modIoView;
     view.title->setText(tr("Kein mod.io-Mod ausgewählt"));
     view.info->clear();
+    previews.modIoDetailUrl.clear();
     view.preview->setPixmap(QPixmap());
+    view.preview->setToolTip(QString());
     view.preview->setText(tr("Keine Vorschau ausgewählt"));
     for (QPushButton *button : {view.installButton, view.subscribeButton, view.openButton,
                                 view.quickCheckButton, view.reportButton})
@@ -401,7 +409,7 @@ void MainWindow::showModIoDetails(int index)
         view.quickCheckButton->setText(record.quickCheckScore > 0
                                            ? tr("KI-Indizien prüfen (%1)").arg(record.quickCheckScore)
                                            : tr("KI-Indizien prüfen"));
-    view.preview->setText(tr("Keine Vorschau ausgewählt"));
+    showModIoDetailPreview(record.logoUrl);
     requestOwnCommunityReport(index);
 }
 
@@ -465,9 +473,6 @@ void MainWindow::scrollModIoList(int value)
     if (view.moreAvailable && !view.loading && value >= bar->maximum() - qMax(bar->pageStep() / 2, 180))
         loadNextModIoPage(false);
 }
-
-void MainWindow::scheduleVisiblePreviews()
-{}
 
 void MainWindow::showModIoListMenu(const QPoint &position)
 {

@@ -364,7 +364,7 @@ void ModIoInstallTest::checkDownload()
                              {"modio_id", "1"},
                              {"modio_file_id", "100"},
                              {"profile_url", "https://example.invalid/m/1"},
-                             {"preview_url", "https://example.invalid/l/1.png"}};
+                             {"preview_url", "http://127.0.0.1:9/l/1.png"}};
     QCOMPARE(readInstallMarker(target).value_or(QJsonObject()), marker);
     QVERIFY(!QFileInfo::exists(target + "/res/old-only.txt"));
     QVERIFY(w.box.temporaryLeftovers().isEmpty());

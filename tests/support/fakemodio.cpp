@@ -91,12 +91,12 @@ QJsonObject FakeModIoService::modfile(const QString &fileId, const QByteArray &b
 
 QJsonObject FakeModIoService::mod(const QString &id, const QJsonObject &file)
 {
-    return {
-        {"id", id.toLongLong()},
-        {"name", QStringLiteral("Mod %1").arg(id)},
-        {"profile_url", QStringLiteral("https://example.invalid/m/%1").arg(id)},
-        {"logo", QJsonObject{{"thumb_320x180", QStringLiteral("https://example.invalid/l/%1.png").arg(id)}}},
-        {"modfile", file}};
+    return {{"id", id.toLongLong()},
+            {"name", QStringLiteral("Mod %1").arg(id)},
+            {"profile_url", QStringLiteral("https://example.invalid/m/%1").arg(id)},
+            // Windows fetch logos: a closed port on this machine refuses them at once, no name is looked up.
+            {"logo", QJsonObject{{"thumb_320x180", QStringLiteral("http://127.0.0.1:9/l/%1.png").arg(id)}}},
+            {"modfile", file}};
 }
 
 void FakeModIoService::addMod(const QString &id, const QByteArray &bytes, bool withMd5)
