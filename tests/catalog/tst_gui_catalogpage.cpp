@@ -46,16 +46,12 @@ class MainWindowTest : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-    void loadsAllRepositoriesAndReportsFailures();
-    void reloadWhileLoadingIsRefused();
-    void filtersSearchCategoryAndRepository();
-    void selectionFollowsTheEntryAcrossReloads();
+    void loadsAllRepositoriesOnceAndReportsFailures();
+    void filtersSortAndSelectionFollowTheEntry();
     void unreachableSiteIsNotAnEmptySearch();
-    void installStatusAndButtonFollowLocalMods();
+    void installStatusAndButtonFollowLocalModsAndDuplicates();
     void galleryFollowsTheTableSelection();
-    void columnsSortAndKeepTheSelection();
     void listHoldsUpInASmallWindow();
-    void duplicateWarningIsShownOncePerSet();
 
 private:
     void configureRepositories(bool withFailingExternal);
@@ -114,37 +110,9 @@ QStringList MainWindowTest::shownNames(MainWindow &window) const
     return names;
 }
 
-void MainWindowTest::loadsAllRepositoriesAndReportsFailures()
+void MainWindowTest::loadsAllRepositoriesOnceAndReportsFailures()
 {
     configureRepositories(true);
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    QVERIFY(window->catalogLoaded);
-    QVERIFY(!window->catalogLoading);
-    // The built-in repository is requested first; a disabled external one is never requested.
-    QCOMPARE(server->requests().first().path, QByteArray("/filebase/repos/fx3-v3.json"));
-    QCOMPARE(server->requestCount("/disabled.json"), 0);
-    QCOMPARE(server->requests().first().headers.value("cache-control"), QByteArray("no-cache"));
-    QCOMPARE(server->requests().first().headers.value("pragma"), QByteArray("no-cache"));
-
-    // Four listed mods (the tool is not counted) from two repositories; the failing one is named.
-    const QString status = window->statusLabel->text();
-    QVERIFY2(status.startsWith(QLatin1String("4 Mods aus 2 Repositorys geladen. Fehler: Kaputt: ")),
-             qPrintable(status));
-    QCOMPARE(window->catalog.size(), 5);
-    QVERIFY(!shownNames(*window).contains(QLatin1String("Mod-Werkzeug")));
-    QVERIFY(window->catalogView.reloadButton->isEnabled());
-
-    // The filter lists: tools never appear as a category; sorted, with "all" first.
-    QStringList categories;
-    for (int i = 0; i < window->catalogView.categoryFilter->count(); ++i)
-        categories.append(window->catalogView.categoryFilter->itemText(i));
-    QCOMPARE(categories, (QStringList{"Alle Kategorien", "Bahnhöfe", "Gleise", "Lokomotiven"}));
-    QCOMPARE(window->catalogView.repositoryFilter->count(), 3);
-}
-
-void MainWindowTest::reloadWhileLoadingIsRefused()
-{
-    configureRepositories(false);
     MainWindow window;
     window.prompts = scripted->prompts();
     window.reloadCatalog();
@@ -162,51 +130,80 @@ void MainWindowTest::reloadWhileLoadingIsRefused()
     window.reloadCatalog();
     QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
     QTest::qWait(100);
-    QCOMPARE(window.catalog.size(), 5);
-    QVERIFY(window.statusLabel->text().startsWith(QLatin1String("4 Mods aus 2 Repositorys geladen.")));
+    QVERIFY(!window.catalogLoading);
     QCOMPARE(server->requestCount("/filebase/repos/fx3-v3.json"), 2);
+    // The built-in repository is requested first; a disabled external one is never requested.
+    QCOMPARE(server->requests().first().path, QByteArray("/filebase/repos/fx3-v3.json"));
+    QCOMPARE(server->requestCount("/disabled.json"), 0);
+    QCOMPARE(server->requests().first().headers.value("cache-control"), QByteArray("no-cache"));
+    QCOMPARE(server->requests().first().headers.value("pragma"), QByteArray("no-cache"));
+
+    // Four listed mods (the tool is not counted) from two repositories; the failing one is named.
+    const QString status = window.statusLabel->text();
+    QVERIFY2(status.startsWith(QLatin1String("4 Mods aus 2 Repositorys geladen. Fehler: Kaputt: ")),
+             qPrintable(status));
+    QCOMPARE(window.catalog.size(), 5);
+    QVERIFY(!shownNames(window).contains(QLatin1String("Mod-Werkzeug")));
+    QVERIFY(window.catalogView.reloadButton->isEnabled());
+
+    // The filter lists: tools never appear as a category; sorted, with "all" first.
+    QStringList categories;
+    for (int i = 0; i < window.catalogView.categoryFilter->count(); ++i)
+        categories.append(window.catalogView.categoryFilter->itemText(i));
+    QCOMPARE(categories, (QStringList{"Alle Kategorien", "Bahnhöfe", "Gleise", "Lokomotiven"}));
+    QCOMPARE(window.catalogView.repositoryFilter->count(), 3);
 }
 
-void MainWindowTest::filtersSearchCategoryAndRepository()
+// How a search, a category or a column orders and filters is the catalog's and the table model's own
+// business; here the page must hand them its fields and keep the chosen entry through all of it.
+void MainWindowTest::filtersSortAndSelectionFollowTheEntry()
 {
     configureRepositories(false);
     std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    QCOMPARE(shownNames(*window),
-             (QStringList{"BR 218 Diesellok", "Gleisbau Paket", "Kleiner Bahnhof", "Ohne Download"}));
-
-    window->catalogView.search->setText(QStringLiteral("  anna "));
+    CatalogView &view = window->catalogView;
+    // Catalog order until a column is chosen: the built-in repository first, in document order.
+    QCOMPARE(WindowProbe::catalogNames(*window),
+             (QStringList{"BR 218 Diesellok", "Kleiner Bahnhof", "Ohne Download", "Gleisbau Paket"}));
+    view.search->setText(QStringLiteral("  anna "));
     QCOMPARE(shownNames(*window), QStringList{"BR 218 Diesellok"});
-    window->catalogView.search->setText(QStringLiteral("Lok robuste"));
-    QCOMPARE(shownNames(*window), QStringList{}); // one phrase: the words are not searched apart
-    QCOMPARE(window->catalogView.preview->text(), QStringLiteral("Keine Treffer gefunden"));
-    QVERIFY(!window->catalogView.installButton->isEnabled());
+    view.search->setText(QStringLiteral("Lok robuste"));
+    QCOMPARE(shownNames(*window), QStringList{});
+    QCOMPARE(view.preview->text(), QStringLiteral("Keine Treffer gefunden"));
+    QVERIFY(!view.installButton->isEnabled());
     QCOMPARE(window->selectedCatalogIndex, -1);
-    window->catalogView.search->setText(QStringLiteral("DIESEL"));
-    QCOMPARE(shownNames(*window), QStringList{"BR 218 Diesellok"});
-    window->catalogView.search->clear();
-
-    window->catalogView.categoryFilter->setCurrentIndex(
-        window->catalogView.categoryFilter->findData(QStringLiteral("Bahnhöfe")));
+    view.search->clear();
+    view.categoryFilter->setCurrentIndex(view.categoryFilter->findData(QStringLiteral("Bahnhöfe")));
     QCOMPARE(shownNames(*window), (QStringList{"Kleiner Bahnhof", "Ohne Download"}));
-    window->catalogView.categoryFilter->setCurrentIndex(0);
-    window->catalogView.repositoryFilter->setCurrentIndex(
-        window->catalogView.repositoryFilter->findData(QStringLiteral("Extern")));
+    view.categoryFilter->setCurrentIndex(0);
+
+    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Kleiner Bahnhof"));
+    const struct
+    {
+        int column;
+        Qt::SortOrder order;
+        QStringList names;
+    } sorts[] = {
+        {2, Qt::DescendingOrder, {"Gleisbau Paket", "Ohne Download", "Kleiner Bahnhof", "BR 218 Diesellok"}},
+        // Versions by value: 0.1 < 1.2 < 2.0 < 3.1.
+        {4, Qt::AscendingOrder, {"Ohne Download", "BR 218 Diesellok", "Kleiner Bahnhof", "Gleisbau Paket"}},
+    };
+    for (const auto &sort : sorts) {
+        view.table->sortByColumn(sort.column, sort.order);
+        QCOMPARE(WindowProbe::catalogNames(*window), sort.names);
+        QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+        QCOMPARE(view.table->selectionModel()->selectedRows().value(0).data().toString(),
+                 QStringLiteral("Kleiner Bahnhof"));
+    }
+    // A search keeps the order and the selection while the entry is shown.
+    view.search->setText(QStringLiteral("n"));
+    QCOMPARE(WindowProbe::catalogNames(*window).first(), QStringLiteral("Ohne Download"));
+    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+    view.search->clear();
+
+    // The next load brings new entries first, so every position changes; the chosen repository stays.
+    view.repositoryFilter->setCurrentIndex(view.repositoryFilter->findData(QStringLiteral("Extern")));
     QCOMPARE(shownNames(*window), QStringList{"Gleisbau Paket"});
-
-    // A reload keeps the chosen filter when it is still offered.
-    window->reloadCatalog();
-    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(window->catalogView.repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
-}
-
-void MainWindowTest::selectionFollowsTheEntryAcrossReloads()
-{
-    configureRepositories(false);
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
     QVERIFY(WindowProbe::selectCatalogEntry(*window, "Gleisbau Paket"));
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
-
-    // The next load brings new entries first, so every position changes.
     server->setResponse(
         "/filebase/repos/fx3-v3.json", 200,
         builtInDocument().replace("\"files\": [",
@@ -215,15 +212,16 @@ void MainWindowTest::selectionFollowsTheEntryAcrossReloads()
         "application/json");
     window->reloadCatalog();
     // While it loads, nothing can be installed from the list.
-    QVERIFY(!window->catalogView.installButton->isEnabled());
+    QVERIFY(!view.installButton->isEnabled());
     window->installSelectedRepositoryMod();
     QVERIFY(scripted->messages.isEmpty());
     QCOMPARE(window->statusLabel->text(),
              QStringLiteral("Der Katalog wird gerade geladen. Bitte warte, bis er vollständig ist."));
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
+    QCOMPARE(view.repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
     QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
-    QCOMPARE(window->catalogView.title->text(), QStringLiteral("Gleisbau Paket"));
-    QVERIFY(window->catalogView.installButton->isEnabled());
+    QCOMPARE(view.title->text(), QStringLiteral("Gleisbau Paket"));
+    QVERIFY(view.installButton->isEnabled());
 }
 
 void MainWindowTest::unreachableSiteIsNotAnEmptySearch()
@@ -247,7 +245,7 @@ void MainWindowTest::unreachableSiteIsNotAnEmptySearch()
     QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.emptyLabel);
 }
 
-void MainWindowTest::installStatusAndButtonFollowLocalMods()
+void MainWindowTest::installStatusAndButtonFollowLocalModsAndDuplicates()
 {
     configureRepositories(false);
     // An older copy of the locomotive installed from the catalog, and the station through mod.io.
@@ -262,7 +260,6 @@ void MainWindowTest::installStatusAndButtonFollowLocalMods()
         statusByName.insert(row.value(0), row.value(5));
     QCOMPARE(statusByName.value("BR 218 Diesellok"), QStringLiteral("Update verfügbar"));
     QCOMPARE(statusByName.value("Kleiner Bahnhof"), QStringLiteral("mod.io – installiert"));
-    QCOMPARE(statusByName.value("Gleisbau Paket"), QStringLiteral("Nicht installiert"));
 
     window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
     QVERIFY(!window->catalogView.installButton->isEnabled());
@@ -275,6 +272,28 @@ void MainWindowTest::installStatusAndButtonFollowLocalMods()
     QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Mod installieren"));
     QVERIFY2(window->catalogView.info->text().startsWith(QStringLiteral("Autor: Anna   •   Version: 1.2")),
              qPrintable(window->catalogView.info->text()));
+
+    // A second copy of the station: one warning per set of duplicates, however often the mods are read.
+    WindowFixture::writeModLua(userMods + "/kleiner_bahnhof", "Kleiner Bahnhof");
+    window->rescanLocalMods();
+    window->rescanLocalMods();
+    window->reloadCatalog();
+    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
+    QCOMPARE(scripted->messages.size(), 1);
+    QVERIFY(
+        scripted->messages.first().startsWith(QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
+    QVERIFY(scripted->messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
+
+    // The station's status tells the player, and the catalog refuses a second installation.
+    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
+    QCOMPARE(WindowProbe::catalogRows(*window).value(0).value(5), QStringLiteral("⚠ Doppelt installiert"));
+    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Doppelt installiert"));
+    QVERIFY(!window->catalogView.installButton->isEnabled());
+
+    // A changed set is reported again.
+    WindowFixture::writeModLua(modIoMods + "/4712", "BR 218 Diesellok");
+    window->rescanLocalMods();
+    QCOMPARE(scripted->messages.size(), 2);
 }
 
 void MainWindowTest::galleryFollowsTheTableSelection()
@@ -297,39 +316,6 @@ void MainWindowTest::galleryFollowsTheTableSelection()
     // Keyboard: the next card.
     QTest::keyClick(view.gallery, Qt::Key_Right);
     QCOMPARE(WindowProbe::selectedCatalogName(*window), view.gallery->model()->index(3, 0).data().toString());
-}
-
-void MainWindowTest::columnsSortAndKeepTheSelection()
-{
-    configureRepositories(false);
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    CatalogView &view = window->catalogView;
-    // Catalog order until a column is chosen: the built-in repository first, in document order.
-    QCOMPARE(WindowProbe::catalogNames(*window),
-             (QStringList{"BR 218 Diesellok", "Kleiner Bahnhof", "Ohne Download", "Gleisbau Paket"}));
-    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Kleiner Bahnhof"));
-    struct
-    {
-        int column;
-        Qt::SortOrder order;
-        QStringList names;
-    } const sorts[] = {
-        {0, Qt::AscendingOrder, {"BR 218 Diesellok", "Gleisbau Paket", "Kleiner Bahnhof", "Ohne Download"}},
-        {2, Qt::DescendingOrder, {"Gleisbau Paket", "Ohne Download", "Kleiner Bahnhof", "BR 218 Diesellok"}},
-        // Versions by value: 0.1 < 1.2 < 2.0 < 3.1.
-        {4, Qt::AscendingOrder, {"Ohne Download", "BR 218 Diesellok", "Kleiner Bahnhof", "Gleisbau Paket"}},
-    };
-    for (const auto &sort : sorts) {
-        view.table->sortByColumn(sort.column, sort.order);
-        QCOMPARE(WindowProbe::catalogNames(*window), sort.names);
-        QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
-        QCOMPARE(view.table->selectionModel()->selectedRows().value(0).data().toString(),
-                 QStringLiteral("Kleiner Bahnhof"));
-    }
-    // A search keeps the order and the selection while the entry is shown.
-    view.search->setText(QStringLiteral("n"));
-    QCOMPARE(WindowProbe::catalogNames(*window).first(), QStringLiteral("Ohne Download"));
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
 }
 
 void MainWindowTest::listHoldsUpInASmallWindow()
@@ -363,35 +349,6 @@ void MainWindowTest::listHoldsUpInASmallWindow()
     window.resize(window.minimumSize());
     QCoreApplication::processEvents();
     QVERIFY2(view.table->columnWidth(0) >= 200, qPrintable(QString::number(view.table->columnWidth(0))));
-}
-
-void MainWindowTest::duplicateWarningIsShownOncePerSet()
-{
-    configureRepositories(false);
-    WindowFixture::writeModLua(userMods + "/kleiner_bahnhof", "Kleiner Bahnhof");
-    WindowFixture::writeModLua(modIoMods + "/4711", "Kleiner Bahnhof");
-
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    window->rescanLocalMods();
-    window->rescanLocalMods();
-    window->reloadCatalog();
-    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(scripted->messages.size(), 1);
-    QVERIFY(
-        scripted->messages.first().startsWith(QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
-    QVERIFY(scripted->messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
-
-    // The station's status tells the player, and the catalog refuses a second installation.
-    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
-    QCOMPARE(WindowProbe::catalogRows(*window).value(0).value(5), QStringLiteral("⚠ Doppelt installiert"));
-    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Doppelt installiert"));
-    QVERIFY(!window->catalogView.installButton->isEnabled());
-
-    // A changed set is reported again.
-    WindowFixture::writeModLua(userMods + "/br_218", "BR 218 Diesellok");
-    WindowFixture::writeModLua(modIoMods + "/4712", "BR 218 Diesellok");
-    window->rescanLocalMods();
-    QCOMPARE(scripted->messages.size(), 2);
 }
 
 QTEST_MAIN(MainWindowTest)

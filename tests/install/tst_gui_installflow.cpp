@@ -21,8 +21,7 @@ private Q_SLOTS:
     void cleanup();
     void catalogInstallBringsItsDependencyFirst();
     void declinedDependenciesLeaveNothingInstalled();
-    void updateReplacesTheFolderCleanly();
-    void leftoverBackupIsNamedAfterAnUpdate();
+    void updateReplacesTheFolderAndNamesALeftoverBackup();
     void manualInstallIntoAChosenFolder();
     void uninstallAsksAndRefusesModIoCopies();
 
@@ -93,9 +92,6 @@ void MainWindowTest::catalogInstallBringsItsDependencyFirst()
                             "Modifikationen wurden erfolgreich installiert."));
     QVERIFY(QFile::exists(userMods + "/basislok/mod.lua"));
     QVERIFY(QFile::exists(userMods + "/reskin_blau/mod.lua"));
-    const std::optional<QJsonObject> marker = readInstallMarker(userMods + "/reskin_blau");
-    QVERIFY(marker.has_value());
-    QVERIFY(installedDependencyIds().contains(QStringLiteral("302")));
     QVERIFY(!window->installInProgress);
     QVERIFY(window->catalogView.reloadButton->isEnabled());
     QCOMPARE(WindowProbe::catalogRows(*window).first().value(5), QStringLiteral("Installiert"));
@@ -125,7 +121,9 @@ void MainWindowTest::installOutdatedBasislok()
     QVERIFY(WindowProbe::selectUpdate(*window, "Basislok"));
 }
 
-void MainWindowTest::updateReplacesTheFolderCleanly()
+// What an update leaves in the mod folder, under faults too, is the install run's business; the page must
+// pass it the installed folder and tell the player what came of it.
+void MainWindowTest::updateReplacesTheFolderAndNamesALeftoverBackup()
 {
     installOutdatedBasislok();
     window->updateSelectedMod();
@@ -133,18 +131,9 @@ void MainWindowTest::updateReplacesTheFolderCleanly()
     QCOMPARE(scripted->messages.last(),
              QStringLiteral("information|Update abgeschlossen|'Basislok' wurde erfolgreich aktualisiert."));
     QVERIFY(!QFile::exists(userMods + "/basislok/res/old_file.txt"));
-    QVERIFY(readTestFile(userMods + "/basislok/mod.lua").contains("2.1"));
-    QCOMPARE(readInstallMarker(userMods + "/basislok")->value("version").toString(), QStringLiteral("2.1"));
-    // No backup folder is left beside the mod.
-    QCOMPARE(QDir(userMods).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{"basislok"});
     QVERIFY(WindowProbe::updateRows(*window).isEmpty());
     QCOMPARE(window->updatesView.statusLabel->text(), QStringLiteral("Update abgeschlossen: Basislok"));
-}
 
-void MainWindowTest::leftoverBackupIsNamedAfterAnUpdate()
-{
-    installOutdatedBasislok();
     // The old version's backup cannot be deleted after the new one is in place.
     window->fileHooks.failAttempt = [](FileOperation operation, const QString &path) {
         return operation == FileOperation::RemoveDirectory && path.contains(QLatin1String(".fx3mm_backup_"))
@@ -154,12 +143,8 @@ void MainWindowTest::leftoverBackupIsNamedAfterAnUpdate()
     window->fileHooks.sleep = [](int) {
     };
     for (const bool all : {false, true}) {
-        if (all) {
-            installOutdatedBasislok();
-            window->updateAllMods();
-        } else {
-            window->updateSelectedMod();
-        }
+        installOutdatedBasislok();
+        all ? window->updateAllMods() : window->updateSelectedMod();
         const QString message = scripted->messages.last();
         QVERIFY2(message.startsWith(all ? QStringLiteral("information|Updates abgeschlossen|")
                                         : QStringLiteral("information|Update abgeschlossen|")),

@@ -108,9 +108,8 @@ private Q_SLOTS:
     void firstPageCache();
     void subscriptions_data();
     void subscriptions();
-    void hiddenAuthorsAreLeftOutByTheService();
+    void quickCheckAndBlacklistTakeTheirOwnRecord();
     void rateLimitContinuesByItself();
-    void quickCheckReportsTheRecordItWasAskedFor();
 
 private:
     MainWindow &openPage(const QString &token = QString());
@@ -205,41 +204,26 @@ void MainWindowTest::signIn_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<int>("warnings");
 
+    const auto row = [](const char *tag, bool email, const char *storedKey, const char *storedToken,
+                        const QStringList &answers, const char *token, const char *expires, const char *label,
+                        int warnings) {
+        QTest::newRow(tag) << email << QString(storedKey) << QString(storedToken) << answers << QString(token)
+                           << QString(expires) << QString(label) << warnings;
+    };
     const QString null;
-    QTest::newRow("e-mail, key asked first")
-        << true << ""
-        << "" << QStringList{"NEWKEY", "a+b@example.org", "123"} << "FRESH"
-        << "1700000000"
-        << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("e-mail while a token is stored") << true << "KEY"
-                                                    << "OLD" << QStringList{"a+b@example.org", "1"} << "FRESH"
-                                                    << "1700000000"
-                                                    << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("key kept when the address is cancelled") << true << ""
-                                                            << "" << QStringList{"NEWKEY", null} << ""
-                                                            << ""
-                                                            << "Nicht angemeldet" << 0;
-    QTest::newRow("key cancelled") << true << ""
-                                   << "" << QStringList{null} << ""
-                                   << ""
-                                   << "Nicht eingerichtet" << 0;
-    QTest::newRow("wrong code") << true << "KEY"
-                                << "" << QStringList{"a@b.example", "999"} << ""
-                                << ""
-                                << "Nicht angemeldet" << 1;
-    QTest::newRow("pasted token") << false << "KEY"
-                                  << "" << QStringList{"GOOD"} << "GOOD"
-                                  << ""
-                                  << "Angemeldet: Portal Anna" << 0;
-    QTest::newRow("blank, rejected, then good token") << false << "KEY"
-                                                      << "" << QStringList{"  ", "BAD", "GOOD"} << "GOOD"
-                                                      << ""
-                                                      << "Angemeldet: Portal Anna" << 2;
+    const char *in = "Angemeldet: Portal Anna";
+    const char *out = "Nicht angemeldet";
+    row("e-mail, key asked first", true, "", "", {"NEWKEY", "a+b@example.org", "123"}, "FRESH", "1700000000",
+        in, 0);
+    row("e-mail while a token is stored", true, "KEY", "OLD", {"a+b@example.org", "1"}, "FRESH", "1700000000",
+        in, 0);
+    row("key kept when the address is cancelled", true, "", "", {"NEWKEY", null}, "", "", out, 0);
+    row("key cancelled", true, "", "", {null}, "", "", "Nicht eingerichtet", 0);
+    row("wrong code", true, "KEY", "", {"a@b.example", "999"}, "", "", out, 1);
+    row("pasted token", false, "KEY", "", {"GOOD"}, "GOOD", "", in, 0);
+    row("blank, rejected, then good token", false, "KEY", "", {"  ", "BAD", "GOOD"}, "GOOD", "", in, 2);
     // The rejected token replaced the stored one, so the header must stop saying "signed in".
-    QTest::newRow("rejected token leaves nothing") << false << "KEY"
-                                                   << "OLD" << QStringList{"BAD"} << ""
-                                                   << ""
-                                                   << "Nicht angemeldet" << 1;
+    row("rejected token leaves nothing", false, "KEY", "OLD", {"BAD"}, "", "", out, 1);
 }
 
 void MainWindowTest::signIn()
@@ -314,51 +298,37 @@ void MainWindowTest::listRequests_data()
     QTest::addColumn<int>("shown");
     QTest::addColumn<QString>("listInfo");
 
-    const QStringList none;
-    const QByteArray noBlacklist;
-    QTest::newRow("default listing") << "" << 0 << 0 << noBlacklist << none << QStringList{"0"} << 60
-                                     << "60 von 1000 Mods geladen";
-    QTest::newRow("name found by pattern")
-        << "Lok 77" << 0 << 0 << noBlacklist << none << QStringList{"0 _q=Lok 77", "0 name-lk=*Lok 77*"} << 11
-        << "11 von 11 Mods geladen";
-    QTest::newRow("author found by display name")
-        << "autor7" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 _q=autor7", "0 name-lk=*autor7*", "0 submitted_by_display_name-lk=*autor7*"} << 20
-        << "20 von 20 Mods geladen";
-    QTest::newRow("nothing anywhere")
-        << "Tunnel" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 _q=Tunnel", "0 name-lk=*Tunnel*", "0 submitted_by_display_name-lk=*Tunnel*"} << 0
-        << "0 Mods geladen";
-    QTest::newRow("author shortened, four more pages")
-        << "@Gleisbauer" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 submitted_by_display_name-lk=*Gleisbauer*",
-                       "0 submitted_by_display_name-lk=*Glei*",
-                       "60 submitted_by_display_name-lk=*Glei*",
-                       "120 submitted_by_display_name-lk=*Glei*",
-                       "180 submitted_by_display_name-lk=*Glei*",
-                       "240 submitted_by_display_name-lk=*Glei*"}
-        << 0 << "300 von 500 Mods geladen";
-    QTest::newRow("short author name never shortened")
-        << "@Zug" << 0 << 0 << noBlacklist << none << QStringList{"0 submitted_by_display_name-lk=*Zug*"} << 0
-        << "0 Mods geladen";
-    QTest::newRow("author found at once")
-        << "@Autor3" << 0 << 0 << noBlacklist << none
-        << QStringList{"0 submitted_by_display_name-lk=*Autor3*"} << 60 << "60 von 120 Mods geladen";
-    QTest::newRow("rare rating: continues up to 360 records")
-        << "" << 0 << 5 << noBlacklist << none << QStringList{"0", "60", "120", "180", "240", "300"} << 7
-        << "360 von 1000 Mods geladen";
-    QTest::newRow("common rating: first page has 40 hits")
-        << "" << 0 << 1 << noBlacklist << none << QStringList{"0"} << 54 << "60 von 1000 Mods geladen";
-    QTest::newRow("not rated yet") << "" << 0 << 6 << noBlacklist << none
-                                   << QStringList{"0", "60", "120", "180", "240", "300"} << 36
-                                   << "360 von 1000 Mods geladen";
-    QTest::newRow("blacklist by id at the service, by name here")
-        << "" << 0 << 0 << QByteArray(R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])")
-        << none << QStringList{"0"} << 31 << "31 von 980 Mods geladen";
-    QTest::newRow("nothing installed: no request")
-        << "" << 2 << 0 << noBlacklist << none << QStringList{} << 0 << "Keine mod.io-Mods installiert.";
-    QTest::newRow("installed mods") << "" << 2 << 0 << noBlacklist << QStringList{"12", "5", "notes"}
-                                    << QStringList{"0"} << 2 << "2 von 2 Mods geladen";
+    const auto row = [](const char *tag, const QString &search, int source, int rating,
+                        const QStringList &requests, int shown, const QString &listInfo,
+                        const QByteArray &blacklist = {}, const QStringList &installed = {}) {
+        QTest::newRow(tag) << search << source << rating << blacklist << installed << requests << shown
+                           << listInfo;
+    };
+    row("default listing", "", 0, 0, {"0"}, 60, "60 von 1000 Mods geladen");
+    row("name found by pattern", "Lok 77", 0, 0, {"0 _q=Lok 77", "0 name-lk=*Lok 77*"}, 11,
+        "11 von 11 Mods geladen");
+    row("author found by display name", "autor7", 0, 0,
+        {"0 _q=autor7", "0 name-lk=*autor7*", "0 submitted_by_display_name-lk=*autor7*"}, 20,
+        "20 von 20 Mods geladen");
+    row("nothing anywhere", "Tunnel", 0, 0,
+        {"0 _q=Tunnel", "0 name-lk=*Tunnel*", "0 submitted_by_display_name-lk=*Tunnel*"}, 0,
+        "0 Mods geladen");
+    const QString shortened = QStringLiteral(" submitted_by_display_name-lk=*Glei*");
+    row("author shortened, four more pages", "@Gleisbauer", 0, 0,
+        {"0 submitted_by_display_name-lk=*Gleisbauer*", "0" + shortened, "60" + shortened, "120" + shortened,
+         "180" + shortened, "240" + shortened},
+        0, "300 von 500 Mods geladen");
+    row("short author name never shortened", "@Zug", 0, 0, {"0 submitted_by_display_name-lk=*Zug*"}, 0,
+        "0 Mods geladen");
+    row("author found at once", "@Autor3", 0, 0, {"0 submitted_by_display_name-lk=*Autor3*"}, 60,
+        "60 von 120 Mods geladen");
+    const QStringList sixPages{"0", "60", "120", "180", "240", "300"};
+    row("rare rating: continues up to 360 records", "", 0, 5, sixPages, 7, "360 von 1000 Mods geladen");
+    row("common rating: first page has 40 hits", "", 0, 1, {"0"}, 54, "60 von 1000 Mods geladen");
+    row("blacklist by id at the service, by name here", "", 0, 0, {"0"}, 31, "31 von 980 Mods geladen",
+        R"([{"id": 5000, "name": "x"}, {"id": "", "name": " gleiswerk "}])");
+    row("nothing installed: no request", "", 2, 0, {}, 0, "Keine mod.io-Mods installiert.");
+    row("installed mods", "", 2, 0, {"0"}, 2, "2 von 2 Mods geladen", {}, {"12", "5", "notes"});
 }
 
 void MainWindowTest::listRequests()
@@ -553,28 +523,6 @@ void MainWindowTest::subscriptions()
     QCOMPARE(view.subscribeButton->isEnabled(), false);
 }
 
-void MainWindowTest::hiddenAuthorsAreLeftOutByTheService()
-{
-    MainWindow &window = openPage();
-    ModIoView &view = window.modIoView;
-    QVERIFY(waitLoaded());
-    window.blockModIoAuthorOf(view.model->recordAt(int(shownNames().indexOf("Lok 7"))));
-    QCOMPARE(view.blacklistButton->text(), "Blacklist (1)");
-    QCOMPARE(QSettings().value("modio/author_blacklist_json").toByteArray(),
-             R"([{"id":"5007","name":"Autor7"}])");
-    QVERIFY(waitLoaded());
-    QCOMPARE(item(listQueries().last(), "submitted_by-not-in"), "5007");
-    QVERIFY(shownNames().filter(QRegularExpression("^Lok (7|57|107)$")).isEmpty());
-
-    fixture->scripted.blacklistEdit = [](QList<ModIoBlockedAuthor> &authors) {
-        authors.clear();
-    };
-    window.editModIoBlacklist();
-    QCOMPARE(view.blacklistButton->text(), "Blacklist");
-    QVERIFY(waitLoaded());
-    QVERIFY(!listQueries().last().hasQueryItem("submitted_by-not-in"));
-}
-
 void MainWindowTest::rateLimitContinuesByItself()
 {
     int answered = 0;
@@ -595,7 +543,7 @@ void MainWindowTest::rateLimitContinuesByItself()
     QVERIFY(fixture->scripted.messages.isEmpty());
 }
 
-void MainWindowTest::quickCheckReportsTheRecordItWasAskedFor()
+void MainWindowTest::quickCheckAndBlacklistTakeTheirOwnRecord()
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     override = [now](const RecordedRequest &request, FakeResponse *response) {
@@ -608,18 +556,36 @@ void MainWindowTest::quickCheckReportsTheRecordItWasAskedFor()
         return true;
     };
     MainWindow &window = openPage();
+    ModIoView &view = window.modIoView;
     QVERIFY(waitLoaded());
     select("Lok 7");
-    window.modIoView.quickCheckButton->click();
-    QCOMPARE(window.modIoView.quickCheckButton->text(), "Autorhistorie wird geprüft…");
+    view.quickCheckButton->click();
+    QCOMPARE(view.quickCheckButton->text(), "Autorhistorie wird geprüft…");
     select("Lok 8");
     QTRY_COMPARE(fixture->scripted.messages.size(), 1);
     const QString report = fixture->scripted.messages.first();
     QVERIFY2(report.startsWith("information|KI-Indizienprüfung|Schnellprüfung für: Lok 7\n"),
              qPrintable(report));
     QVERIFY(report.contains("Sehr hohe Veröffentlichungsdichte: 5 Mods in den letzten 30 Tagen"));
-    QVERIFY(window.modIoView.quickCheckButton->isEnabled());
-    QCOMPARE(window.modIoView.title->text(), "Lok 8");
+    QVERIFY(view.quickCheckButton->isEnabled());
+    QCOMPARE(view.title->text(), "Lok 8");
+
+    // Hidden authors are left out by the service, by id.
+    window.blockModIoAuthorOf(view.model->recordAt(int(shownNames().indexOf("Lok 7"))));
+    QCOMPARE(view.blacklistButton->text(), "Blacklist (1)");
+    QCOMPARE(QSettings().value("modio/author_blacklist_json").toByteArray(),
+             R"([{"id":"5007","name":"Autor7"}])");
+    QVERIFY(waitLoaded());
+    QCOMPARE(item(listQueries().last(), "submitted_by-not-in"), "5007");
+    QVERIFY(shownNames().filter(QRegularExpression("^Lok (7|57|107)$")).isEmpty());
+
+    fixture->scripted.blacklistEdit = [](QList<ModIoBlockedAuthor> &authors) {
+        authors.clear();
+    };
+    window.editModIoBlacklist();
+    QCOMPARE(view.blacklistButton->text(), "Blacklist");
+    QVERIFY(waitLoaded());
+    QVERIFY(!listQueries().last().hasQueryItem("submitted_by-not-in"));
 }
 
 QTEST_MAIN(MainWindowTest)
