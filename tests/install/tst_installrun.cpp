@@ -46,9 +46,7 @@ struct Fixture
 
     int hiddenBars = 0;
     QList<DependencyQuestion> questions;
-    bool overwrite = false;
     QStringList overwriteQuestions;
-    int rescans = 0;
     bool cancelled = false;
     QString cancelledText;
 
@@ -76,7 +74,7 @@ struct Fixture
     }
 
     RepoMod addEntry(const QString &id, const QString &name, const QString &version,
-                     const QList<RepoDependency> &dependencies = {}, const QByteArray &extra = QByteArray())
+                     const QList<RepoDependency> &dependencies = {})
     {
         RepoMod mod;
         mod.id = id;
@@ -88,7 +86,7 @@ struct Fixture
         mod.repositoryJsonUrl = builtInRepository().jsonUrl;
         mod.dependencies = dependencies;
         server.setResponse(QStringLiteral("/files/%1.7z").arg(id).toUtf8(), 200,
-                           archive(name, modFiles(name, version, extra)));
+                           archive(name, modFiles(name, version)));
         catalog.append(mod);
         return mod;
     }
@@ -110,11 +108,10 @@ struct Fixture
         };
         context.prompts.confirmOverwrite = [this](const QString &, const QString &text) {
             overwriteQuestions.append(text);
-            return overwrite;
+            return false;
         };
         const QList<RepoMod> snapshot = catalog;
         context.rescanLocalMods = [this, snapshot] {
-            ++rescans;
             LocalModFolders folders;
             folders.userModsPath = modsDir;
             folders.modIoModsPath = modIoDir;
@@ -183,11 +180,8 @@ private Q_SLOTS:
     void replacesTooOldDependency_data();
     void replacesTooOldDependency();
     void cancelWhileReadingEntryPage();
-    void endsCycles();
     void keepsIdlessDependencies();
-    void writesMarkerOnlyForCopiedContent_data();
     void writesMarkerOnlyForCopiedContent();
-    void updateReplacesFolderCleanly();
     void failedInstallHidesProgress_data();
     void failedInstallHidesProgress();
 };
@@ -214,7 +208,6 @@ void InstallRunTest::findsCatalogEntries_data()
     row("id, own repository preferred", "7", "", "community", 1);
     row("id of another repository: the first in catalog order", "7", "", "other", 0);
     row("exact name beats an earlier containing name", "", "Stadtbahn Basis", "", 3);
-    row("short key never contained", "", "Lok", "", -1);
     row("unknown id falls back to the name", "99", "<b>Kurz</b>", "", 4);
     row("key of 8 contained", "", "Stadtbah", "", 2);
     row("key of 7 not contained", "", "Stadtba", "", -1);
@@ -370,7 +363,10 @@ void InstallRunTest::findsCommunityLinks()
 void InstallRunTest::installsDependenciesFirst()
 {
     Fixture fixture;
-    const RepoMod alpha = fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), "1.0");
+    // Alpha needs the requested mod and itself: the cycle ends without a second question or download.
+    const RepoMod alpha =
+        fixture.addEntry(QStringLiteral("11"), QStringLiteral("Alpha Track Kit"), "1.0",
+                         {dependency(QStringLiteral("10")), dependency(QStringLiteral("11"))});
     fixture.addEntry(QStringLiteral("12"), QStringLiteral("Beta Signal Pack"), "2.0");
     const RepoMod main = fixture.addEntry(
         QStringLiteral("10"), QStringLiteral("Main Line"), "3.0",
@@ -389,13 +385,6 @@ void InstallRunTest::installsDependenciesFirst()
     // Only the dependency with an id can be remembered.
     QCOMPARE(installedDependencyIds(), QStringList{alpha.id});
     QVERIFY(entriesOf(fixture.tempDir).isEmpty());
-
-    // Asked again, the installed dependencies are recognised: no question, only the mod itself.
-    fixture.questions.clear();
-    fixture.overwrite = true;
-    QVERIFY2(fixture.run()->install(main, &error), qPrintable(error));
-    QVERIFY(fixture.questions.isEmpty());
-    QCOMPARE(fixture.downloads().mid(3), QStringList{"/files/10.7z"});
 }
 
 void InstallRunTest::resolvesThroughTheEntryPage()
@@ -564,23 +553,6 @@ void InstallRunTest::cancelWhileReadingEntryPage()
     QVERIFY(fixture.server.requestCount("/filebase/entry/501/") == 0);
 }
 
-void InstallRunTest::endsCycles()
-{
-    Fixture fixture;
-    fixture.addEntry(QStringLiteral("22"), QStringLiteral("Bravo Yard"), "1.0",
-                     {dependency(QStringLiteral("21")), dependency(QStringLiteral("22"))});
-    const RepoMod alpha =
-        fixture.addEntry(QStringLiteral("21"), QStringLiteral("Alpha Yard"), "1.0", {dependency("22")});
-
-    QString error;
-    QVERIFY2(fixture.run()->install(alpha, &error), qPrintable(error));
-    QCOMPARE(fixture.questions.size(), 1);
-    QCOMPARE(fixture.questions.first().text.section(QLatin1Char('\n'), 2), QStringLiteral("Bravo Yard"));
-    QCOMPARE(fixture.downloads(), (QStringList{"/files/22.7z", "/files/21.7z"}));
-    QCOMPARE(entriesOf(fixture.modsDir), (QStringList{"Alpha Yard", "Bravo Yard"}));
-    QCOMPARE(installedDependencyIds(), QStringList{"22"});
-}
-
 void InstallRunTest::keepsIdlessDependencies()
 {
     Fixture fixture;
@@ -608,68 +580,22 @@ void InstallRunTest::keepsIdlessDependencies()
     QVERIFY(installedDependencyIds().isEmpty());
 }
 
-void InstallRunTest::writesMarkerOnlyForCopiedContent_data()
-{
-    QTest::addColumn<bool>("overwrite");
-    QTest::addColumn<bool>("throughRun");
-    QTest::newRow("player keeps the folder") << false << false;
-    QTest::newRow("player overwrites") << true << false;
-    // Asked by the install action itself, declining is a cancel, not an installation.
-    QTest::newRow("player declines in the install run") << false << true;
-}
-
+// A folder the player keeps holds the old version; a marker would claim the new one.
 void InstallRunTest::writesMarkerOnlyForCopiedContent()
 {
-    QFETCH(bool, overwrite);
-    QFETCH(bool, throughRun);
-
     Fixture fixture;
     const QString folder = fixture.modsDir + QStringLiteral("/Main Line");
     writeTree(folder, modFiles(QStringLiteral("Main Line"), QStringLiteral("0.9")));
     const Tree before = treeOf(folder);
     const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "1.0");
-    fixture.overwrite = overwrite;
 
     QString error;
-    const bool ok =
-        throughRun ? fixture.run()->install(main, &error)
-                   : fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false);
-    QCOMPARE(error, throughRun ? QStringLiteral("Installation abgebrochen.") : QString());
-    QCOMPARE(ok, !throughRun);
+    QVERIFY(fixture.run()->downloadAndInstallRepositoryMod(main, &error, true, QString(), false));
+    QVERIFY(error.isEmpty());
     QCOMPARE(fixture.overwriteQuestions.size(), 1);
-    if (overwrite) {
-        QCOMPARE(markerOf(folder).value(QStringLiteral("version")).toString(), QStringLiteral("1.0"));
-    } else {
-        QVERIFY(!readInstallMarker(folder));
-        QCOMPARE(treeOf(folder), before);
-    }
+    QVERIFY(!readInstallMarker(folder));
+    QCOMPARE(treeOf(folder), before);
     QVERIFY(entriesOf(fixture.tempDir).isEmpty());
-}
-
-void InstallRunTest::updateReplacesFolderCleanly()
-{
-    Fixture fixture;
-    const QString folder = fixture.modsDir + QStringLiteral("/main_line_installed");
-    writeTree(folder, modFiles(QStringLiteral("Main Line"), QStringLiteral("1.0"), "left over from 1.0"));
-    QVERIFY(writeInstallMarker(folder, QJsonObject{{QStringLiteral("repo_entry_id"), QStringLiteral("10")},
-                                                   {QStringLiteral("version"), QStringLiteral("1.0")}}));
-    const RepoMod main = fixture.addEntry(QStringLiteral("10"), QStringLiteral("Main Line"), "2.0");
-
-    QString error;
-    QVERIFY2(fixture.run()->update(main, folder, &error), qPrintable(error));
-    QVERIFY(fixture.overwriteQuestions.isEmpty());
-    QCOMPARE(entriesOf(fixture.modsDir), QStringList{"main_line_installed"});
-    Tree expected = modFiles(QStringLiteral("Main Line"), QStringLiteral("2.0"));
-    Tree after = treeOf(folder);
-    QVERIFY(after.remove(installMarkerFileName()) == 1);
-    QCOMPARE(after, expected);
-    // The marker records the entry and the version the installed files declare.
-    const QJsonObject marker = markerOf(folder);
-    QCOMPARE(marker.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
-    QCOMPARE(marker.value(QStringLiteral("content_version")).toString(), QStringLiteral("2.0"));
-    QCOMPARE(marker.value(QStringLiteral("repo_entry_id")).toString(), QStringLiteral("10"));
-    QVERIFY(entriesOf(fixture.tempDir).isEmpty());
-    QVERIFY(fixture.rescans >= 2);
 }
 
 void InstallRunTest::failedInstallHidesProgress_data()
