@@ -36,12 +36,12 @@ QJsonObject markerOf(const QString &folder)
 // One player, one catalog, one community site on 127.0.0.1, and a fresh mods folder.
 struct Fixture
 {
-    TestEnvironment env;
+    InstallSandbox box;
     FakeHttpServer server;
     QNetworkAccessManager manager;
-    QString modsDir;
-    QString modIoDir;
-    QString tempDir;
+    QString modsDir = box.mods;
+    QString modIoDir = box.env.makeDir(QStringLiteral("modio"));
+    QString tempDir = box.env.makeDir(QStringLiteral("tmp"));
     QList<RepoMod> catalog;
 
     int hiddenBars = 0;
@@ -52,25 +52,15 @@ struct Fixture
 
     Fixture()
     {
-        env.setEnv("FX3MM_COMMUNITY_URL", server.url(QStringLiteral("/")).toUtf8());
-        modsDir = env.makeDir(QStringLiteral("mods"));
-        modIoDir = env.makeDir(QStringLiteral("modio"));
-        tempDir = env.makeDir(QStringLiteral("tmp"));
-        QSettings settings;
-        settings.setValue(QStringLiteral("paths/usermods"), modsDir);
-        settings.setValue(QStringLiteral("performance/auto_check"), false);
+        box.env.setEnv("FX3MM_COMMUNITY_URL", server.url(QStringLiteral("/")).toUtf8());
+        QSettings().setValue(QStringLiteral("performance/auto_check"), false);
     }
 
     // A 7z archive holding one folder with the mod's files, made by the real 7-Zip.
     QByteArray archive(const QString &folder, const Tree &files)
     {
-        static int serial = 0;
-        const QString stage = env.makeDir(QStringLiteral("stage/%1").arg(++serial));
-        writeTree(stage + QLatin1Char('/') + folder, files);
-        const QString path = stage + QStringLiteral(".7z");
-        if (!packFolder(stage, path))
-            qFatal("7zz failed");
-        return readTestFile(path);
+        return readTestFile(
+            box.archive(folder + QStringLiteral(".7z"), below(folder + QLatin1Char('/'), files)));
     }
 
     RepoMod addEntry(const QString &id, const QString &name, const QString &version,
