@@ -10,11 +10,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslSocket>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -43,33 +40,6 @@ RepoModPart part(const QString &url, const QString &fileName, const QString &sha
     volume.sha256 = sha256;
     return volume;
 }
-
-// Answers every request with a fixed raw response, and a moment later with its tail, without closing: a
-// response shorter than its announced length stalls the transfer, so only a cancel or a time-out ends it.
-class RawHttpServer
-{
-public:
-    RawHttpServer(const QByteArray &response, const QByteArray &tail)
-    {
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, response, tail] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, response, tail] {
-                    socket->readAll();
-                    socket->write(response);
-                    QTimer::singleShot(300, socket, [socket, tail] { socket->write(tail); });
-                });
-            }
-        });
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()) + path;
-    }
-
-private:
-    QTcpServer m_server;
-};
 
 } // namespace
 
@@ -599,8 +569,8 @@ void DownloadTest::checksSha256()
 void DownloadTest::cancelsStalledDownload()
 {
     // Part of the file arrives, then nothing more: the player's cancel must still end the wait.
-    RawHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + zipBytes,
-                         QByteArray(4000, 'x'));
+    FakeHttpServer server;
+    server.setResponse("/stall.zip", FakeResponse{200, {{"Content-Length", "1000000"}}, zipBytes});
     int asked = 0;
     DownloadCallbacks callbacks;
     callbacks.isCancelled = [&asked] {
