@@ -61,8 +61,6 @@ private Q_SLOTS:
     void findsMissingVolumes();
     void sendsHeadersPerRequestKind_data();
     void sendsHeadersPerRequestKind();
-    void showsProgress_data();
-    void showsProgress();
 
     void namesDownloadedFileInsideTheFolder_data();
     void namesDownloadedFileInsideTheFolder();
@@ -308,40 +306,6 @@ void DownloadTest::sendsHeadersPerRequestKind()
                  cache == QNetworkRequest::PreferCache);
 }
 
-void DownloadTest::showsProgress_data()
-{
-    QTest::addColumn<QList<qint64>>("partOfAt"); // index, count, received, total
-    QTest::addColumn<int>("value");              // -1: busy
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("label");
-
-    const auto row = [](const char *tag, const QList<qint64> &partOfAt, int value, const char *format,
-                        const char *label) {
-        QTest::newRow(tag) << partOfAt << value << format << label;
-    };
-    row("single, size unknown", {0, 1, 500, 0}, -1, "Download läuft…", "Download: Lok");
-    row("first of two, size unknown", {0, 2, 500, -1}, -1, "Teil 1/2 wird heruntergeladen…",
-        "Download: Lok (Teil 1/2)");
-    row("single, half", {0, 1, 1572864, 3145728}, 50, "1.5 / 3.0 MiB  (%p%)", "Download: Lok");
-    row("part 2 of 4 at 50 %", {1, 4, 524288, 1048576}, 37, "Teil 2/4: 0.5 / 1.0 MiB  (%p%)",
-        "Download: Lok (Teil 2/4)");
-    row("more than announced", {1, 2, 300, 100}, 100, "Teil 2/2: 0.0 / 0.0 MiB  (%p%)",
-        "Download: Lok (Teil 2/2)");
-}
-
-void DownloadTest::showsProgress()
-{
-    QFETCH(QList<qint64>, partOfAt);
-    QFETCH(int, value);
-    QFETCH(QString, format);
-    QFETCH(QString, label);
-    const DownloadProgress progress = volumeProgress(QStringLiteral("Lok"), int(partOfAt.at(0)),
-                                                     int(partOfAt.at(1)), partOfAt.at(2), partOfAt.at(3));
-    QCOMPARE(progress.busy ? -1 : progress.value, value);
-    QCOMPARE(progress.format, format);
-    QCOMPARE(progress.label, label);
-}
-
 void DownloadTest::namesDownloadedFileInsideTheFolder_data()
 {
     QTest::addColumn<QByteArray>("body");
@@ -527,8 +491,6 @@ void DownloadTest::checksSha256_data()
     QTest::newRow("second volume not matching")
         << QStringList{"good", "wrong", "good"} << "Die Prüfsumme von s.part2.rar stimmt nicht"
         << QStringList{"s.part1.rar"};
-    QTest::newRow("all volumes matching")
-        << QStringList{"good", "", "GOOD "} << "" << QStringList{"s.part1.rar", "s.part2.rar", "s.part3.rar"};
 }
 
 void DownloadTest::checksSha256()

@@ -47,7 +47,6 @@ void TestExtractor::toolLookup_data()
     QTest::newRow("unset: search path") << QStringList{"", "path:7zz", "path:unrar"};
     QTest::newRow("bundled 7-Zip beats the setting")
         << QStringList{"7za", "app:tools/7zip/7z.exe", "", "7z.exe", "tools/7zip/7z.exe", "7zip/7z.exe"};
-    QTest::newRow("7-Zip") << QStringList{"7za", "7za", ""};
     QTest::newRow("UnRAR.exe") << QStringList{"UnRAR.exe", "", "UnRAR.exe"};
     QTest::newRow("missing 7-Zip blocks the search path") << QStringList{"gone/7z", "", ""};
     QTest::newRow("unknown tool") << QStringList{"unpack.exe", "", ""};

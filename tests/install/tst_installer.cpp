@@ -67,7 +67,6 @@ void TestInstaller::modNames_data()
     QTest::addColumn<QStringList>("archiveAndName");
     QTest::newRow("dots in the name") << QStringList{"My.Mod.v2.7z", "My.Mod.v2"};
     QTest::newRow("first rar part, padded") << QStringList{"Pack.PART001.rar", "Pack"};
-    QTest::newRow("numbered zip") << QStringList{"pack.zip.001", "pack"};
     QTest::newRow("blank") << QStringList{" .zip", "manual_mod"};
     // Named "..", the mod would go into the parent of the mods folder.
     QTest::newRow("parent folder") << QStringList{"...zip", "manual_mod"};
