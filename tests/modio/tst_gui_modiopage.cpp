@@ -285,8 +285,6 @@ void MainWindowTest::signIn()
         if (request.path.startsWith("/v1/oauth/emailrequest"))
             QVERIFY(request.body == "email=a%2Bb%40example.org" || request.body == "email=a%40b.example");
     }
-    if (!email)
-        QCOMPARE(fixture->scripted.openedUrls, QStringList{modIoAccessPageUrl()});
 }
 
 void MainWindowTest::listRequests_data()
@@ -310,9 +308,6 @@ void MainWindowTest::listRequests_data()
     row("author found by display name", "autor7", 0, 0,
         {"0 _q=autor7", "0 name-lk=*autor7*", "0 submitted_by_display_name-lk=*autor7*"}, 20,
         "20 von 20 Mods geladen");
-    row("nothing anywhere", "Tunnel", 0, 0,
-        {"0 _q=Tunnel", "0 name-lk=*Tunnel*", "0 submitted_by_display_name-lk=*Tunnel*"}, 0,
-        "0 Mods geladen");
     const QString shortened = QStringLiteral(" submitted_by_display_name-lk=*Glei*");
     row("author shortened, four more pages", "@Gleisbauer", 0, 0,
         {"0 submitted_by_display_name-lk=*Gleisbauer*", "0" + shortened, "60" + shortened, "120" + shortened,
