@@ -11,7 +11,6 @@
 #include <QImageWriter>
 #include <QLabel>
 #include <QListView>
-#include <QProgressBar>
 #include <QtTest>
 
 namespace {
@@ -52,8 +51,7 @@ private Q_SLOTS:
     void detailPanelShowsPictureOrReason();
     void catalogListsShowServedPictures();
     void secondModIoSelectionWins();
-    void modIoLogoRenewedAfterAgeOrUpdate_data();
-    void modIoLogoRenewedAfterAgeOrUpdate();
+    void modIoLogoRenewedAfterAWeekAndUpdate();
 
 private:
     static bool idle(const MainWindow &window) { return window.previews.queue.pending.isEmpty(); }
@@ -160,9 +158,6 @@ void MainWindowTest::catalogListsShowServedPictures()
     };
     QTRY_VERIFY_WITH_TIMEOUT(!icon(0).isNull() && !icon(1).isNull() && !icon(2).isNull(), 10000);
     QVERIFY(icon(3).isNull());
-    for (const char *name : {"a.png", "b.jpg", "c.webp"})
-        QVERIFY(QFile::exists(
-            previewUrlCacheFile(previewCacheDirectory(), fixture.server.url(QString("/img/") + name))));
     // Turned upright as the JPEG says; cut to the card's size.
     QCOMPARE(window.previews.memory.value(fixture.server.url("/img/b.jpg")).size(), QSize(36, 64));
     QCOMPARE(model->index(1, 0).data(ListRole::CardPicture).value<QPixmap>().size(), previewCardSize);
@@ -188,28 +183,16 @@ void MainWindowTest::secondModIoSelectionWins()
     window.modIoView.list->setCurrentIndex(window.modIoView.model->index(1));
     QTRY_VERIFY_WITH_TIMEOUT(idle(window), 10000);
     QCOMPARE(centreOf(window.modIoView.preview->pixmap()), QColor(Qt::blue));
-    QCOMPARE(window.previews.progressLabel->text(), QString("Vorschaubilder geladen: 1 / 1"));
-    QCOMPARE(window.previews.progressBar->value(), 1);
     QVERIFY(QFile::exists(previewCacheDirectory() + "/modio/7_100.png"));
     const QPixmap icon = window.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>();
     QCOMPARE(icon.size(), previewListSize);
     QTRY_VERIFY_WITH_TIMEOUT(window.previews.progressLabel->isHidden(), 3000);
 }
 
-void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate_data()
+// The age limit of the address cache itself is checked without a window; here a logo older than that is
+// fetched again and stored under the mod's new update time.
+void MainWindowTest::modIoLogoRenewedAfterAWeekAndUpdate()
 {
-    QTest::addColumn<int>("age");
-    QTest::addColumn<int>("downloads");
-    QTest::addColumn<QStringList>("modFiles");
-    QTest::newRow("fresh url cache") << 604790 << 1 << QStringList{"7_100.png"};
-    QTest::newRow("week old url cache") << 604801 << 2 << QStringList{"7_200.png"};
-}
-
-void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate()
-{
-    QFETCH(int, age);
-    QFETCH(int, downloads);
-    QFETCH(QStringList, modFiles);
     WindowFixture fixture;
     const QString url = fixture.server.url("/7.png");
     fixture.server.setResponse("/7.png", 200, imageBytes("png", Qt::red), "image/png");
@@ -220,14 +203,14 @@ void MainWindowTest::modIoLogoRenewedAfterAgeOrUpdate()
     QFile cached(previewUrlCacheFile(previewCacheDirectory(), url));
     QVERIFY(
         cached.open(QIODevice::ReadWrite) &&
-        cached.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+        cached.setFileTime(QDateTime::currentDateTime().addSecs(-604801), QFileDevice::FileModificationTime));
     cached.close();
     MainWindow &next = fixture.open(); // a new run: nothing in memory
     showModIoRecords(next, {logoRecord("7", url, 200)});
     next.scheduleVisiblePreviews();
     QTRY_VERIFY_WITH_TIMEOUT(idle(next), 10000);
-    QCOMPARE(fixture.server.requestCount("/7.png"), downloads);
-    QCOMPARE(QDir(previewCacheDirectory() + "/modio").entryList(QDir::Files), modFiles);
+    QCOMPARE(fixture.server.requestCount("/7.png"), 2);
+    QCOMPARE(QDir(previewCacheDirectory() + "/modio").entryList(QDir::Files), QStringList{"7_200.png"});
     QVERIFY(!next.modIoView.model->index(0).data(Qt::DecorationRole).value<QPixmap>().isNull());
 }
 
