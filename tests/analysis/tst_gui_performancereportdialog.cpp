@@ -41,7 +41,6 @@ void TestPerformanceReportDialog::dialog()
     PerformanceReportDialog dialog(report, QStringLiteral("Big Station"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Performance-Check — Big Station"));
     QCOMPARE(dialog.installButton()->text(), installText);
-    QCOMPARE(dialog.cancelButton()->text(), QStringLiteral("Abbrechen"));
     // For the heaviest rating an unthinking Enter must not install.
     QCOMPARE(dialog.installButton()->isDefault(), rating < 3);
     QCOMPARE(dialog.cancelButton()->isDefault(), rating == 3);
