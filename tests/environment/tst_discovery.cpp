@@ -1,4 +1,6 @@
+#include "app/settings.h"
 #include "environment/discovery.h"
+#include "environment/pathverdicts.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -21,9 +23,6 @@ private slots:
     void init();
     void cleanup();
 
-    void parseSteamLibraryPaths_data();
-    void parseSteamLibraryPaths();
-    void findSteamRoot();
     void findSteamLibraries();
     void gameFolder();
     void findSteamUserModsPath();
@@ -36,6 +35,13 @@ private slots:
     void moveRefuses();
     void moveKeepsOtherMembersAndBacksUp();
 
+    void verdicts_data();
+    void verdicts();
+    void refusals_data();
+    void refusals();
+    void storageRootFromModsPath_data();
+    void storageRootFromModsPath();
+
 private:
     QString at(const QString &relative) const
     {
@@ -44,13 +50,26 @@ private:
     QString expand(QString text) const { return text.replace(QStringLiteral("%ROOT%"), m_root); }
     // A Steam installation at ~/.local/share/Steam, reached also through the usual ~/.steam/steam link.
     QString makeSteam();
-    // A library folder below the root holding the game's Proton prefix; returns the prefix.
-    QString makeProtonPrefix(const QString &library);
     QString settingsFile() const { return at(QStringLiteral("localappdata/mod.io/globalsettings.json")); }
+    // A game folder, a mod folder, a mod.io tree with upper-case letters and a few would-be extractors.
+    void makePathTree() const;
 
     std::unique_ptr<TestEnvironment> m_env;
     QString m_root; // resolved, as discovery reports paths reached through links
 };
+
+namespace {
+void verdictRow(const char *name, const char *kind, const char *input, const char *bundled,
+                const QString &text, const QString &style)
+{
+    QTest::newRow(name) << kind << input << bundled << text << style;
+}
+
+void refusalRow(const char *name, const char *kind, const char *input, const QString &title)
+{
+    QTest::newRow(name) << kind << input << title;
+}
+} // namespace
 
 void DiscoveryTest::init()
 {
@@ -71,54 +90,15 @@ QString DiscoveryTest::makeSteam()
     return steam;
 }
 
-QString DiscoveryTest::makeProtonPrefix(const QString &library)
+void DiscoveryTest::makePathTree() const
 {
-    const QString steam = makeSteam();
-    const QString prefix = m_env->makeDir(library + QStringLiteral("/steamapps/compatdata/1948260/pfx"));
-    m_env->makeDir(library + QStringLiteral("/steamapps/compatdata/1948260/pfx/drive_c"));
-    writeTestFile(steam + QStringLiteral("/steamapps/libraryfolders.vdf"),
-                  "\"libraryfolders\" { \"1\" { \"path\" \"" + at(library).toUtf8() + "\" } }");
-    return prefix;
-}
-
-void DiscoveryTest::parseSteamLibraryPaths_data()
-{
-    QTest::addColumn<QString>("vdf");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("Steam's layout") << QStringLiteral(
-                                           "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/"
-                                           "a/Steam\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"1948260\"\t\t"
-                                           "\"123\"\n\t\t}\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\n\t\t\""
-                                           "/mnt/games\"\n\t}\n}\n")
-                                    << QStringList{QStringLiteral("/home/a/Steam"),
-                                                   QStringLiteral("/mnt/games")};
-    QTest::newRow("network share") << QStringLiteral("\"path\" \"\\\\\\\\server\\\\share\"")
-                                   << QStringList{QStringLiteral("\\\\server\\share")};
-    QTest::newRow("empty value skipped")
-        << QStringLiteral("\"path\" \"\"\n\"path\" \"/y\"") << QStringList{QStringLiteral("/y")};
-}
-
-void DiscoveryTest::parseSteamLibraryPaths()
-{
-    QFETCH(QString, vdf);
-    QFETCH(QStringList, expected);
-    QCOMPARE(::parseSteamLibraryPaths(vdf), expected);
-}
-
-void DiscoveryTest::findSteamRoot()
-{
-    QCOMPARE(::findSteamRoot(), QString());
-    const QString flatpak =
-        m_env->makeDir(QStringLiteral("home/.var/app/com.valvesoftware.Steam/.local/share/Steam"));
-    QCOMPARE(::findSteamRoot(), QFileInfo(flatpak).canonicalFilePath());
-    // A dangling ~/.steam/steam link is passed over; the native install then wins over flatpak.
-    m_env->makeDir(QStringLiteral("home/.steam"));
-    QVERIFY(
-        QFile::link(at(QStringLiteral("home/.local/share/Steam")), at(QStringLiteral("home/.steam/steam"))));
-    QCOMPARE(::findSteamRoot(), QFileInfo(flatpak).canonicalFilePath());
-    m_env->makeDir(QStringLiteral("home/.local/share/Steam"));
-    QCOMPARE(::findSteamRoot(), at(QStringLiteral("home/.local/share/Steam")));
+    m_env->writeFile(QStringLiteral("game/ferroline3.exe"), {});
+    m_env->makeDir(QStringLiteral("notgame"));
+    m_env->makeDir(QStringLiteral("store/73160/MODS"));
+    m_env->makeDir(QStringLiteral("store/73161/mods"));
+    for (const char *tool : {"tools/unrar.exe", "tools/tar.exe", "tools/7zz"})
+        m_env->writeFile(QLatin1String(tool), {});
+    m_env->makeDir(QStringLiteral("tools/7z.exe"));
 }
 
 void DiscoveryTest::findSteamLibraries()
@@ -132,10 +112,11 @@ void DiscoveryTest::findSteamLibraries()
     const QString workingFolder = QDir::currentPath();
     const auto restoreWorkingFolder = qScopeGuard([&] { QDir::setCurrent(workingFolder); });
     QVERIFY(QDir::setCurrent(m_root));
-    // Links, missing folders and untidy spellings must not add entries; letter case tells folders apart.
+    // Links, missing folders, blank values and untidy spellings add nothing; letter case tells folders apart.
     QVERIFY(writeTestFile(steam + QStringLiteral("/steamapps/libraryfolders.vdf"),
                           expand(QStringLiteral("\"0\" { \"path\" \"%ROOT%/home/.steam/steam\" }\n"
-                                                "\"2\" { \"path\" \"%ROOT%/libs/two\" }\n"
+                                                "\"2\"\n{\n\t\"path\"\n\t\"%ROOT%/libs/two\"\n}\n"
+                                                "\"1\" { \"path\" \"\" }\n"
                                                 "\"3\" { \"path\" \"%ROOT%/libs/missing\" }\n"
                                                 "\"4\" { \"path\" \"%ROOT%/libs/./two/\" }\n"
                                                 "\"5\" { \"path\" \"%ROOT%/libs/Two\" }\n"
@@ -184,25 +165,21 @@ void DiscoveryTest::findSteamUserModsPath()
 
 void DiscoveryTest::folderChecks()
 {
-    m_env->makeDir(QStringLiteral("b/73160/MODS"));
-    m_env->makeDir(QStringLiteral("c/12345/mods"));
+    // A file where the folder should be counts as neither; a blank entry means "not set" and passes both.
     m_env->writeFile(QStringLiteral("f/73160/mods"), "x");
-    // A blank entry means "not set" and passes both checks.
-    QVERIFY(::isModIoModsFolder(QStringLiteral("  ")) && ::isExistingOrEmptyFolder(QStringLiteral("  ")));
-    QVERIFY(::isModIoModsFolder(at(QStringLiteral("b/73160/MODS")) + QLatin1Char('/')));
-    QVERIFY(!::isModIoModsFolder(at(QStringLiteral("c/12345/mods"))));
-    QVERIFY(::isExistingOrEmptyFolder(at(QStringLiteral("c/12345/mods"))));
-    QVERIFY(!::isModIoModsFolder(at(QStringLiteral("x/73160/mods"))));
-    QVERIFY(!::isExistingOrEmptyFolder(at(QStringLiteral("x/73160/mods"))));
     QVERIFY(!::isModIoModsFolder(at(QStringLiteral("f/73160/mods"))));
     QVERIFY(!::isExistingOrEmptyFolder(at(QStringLiteral("f/73160/mods"))));
+    QVERIFY(::isModIoModsFolder(QStringLiteral("  ")) && ::isExistingOrEmptyFolder(QStringLiteral("  ")));
 }
 
 void DiscoveryTest::modIoGlobalSettingsPath()
 {
     m_env->setEnv("LOCALAPPDATA", "local");
     QCOMPARE(::modIoGlobalSettingsPath(), QString()); // a relative LOCALAPPDATA is not used
-    makeProtonPrefix(QStringLiteral("lib2"));
+    // The game's Proton prefix in a second library.
+    m_env->makeDir(QStringLiteral("lib2/steamapps/compatdata/1948260/pfx/drive_c"));
+    writeTestFile(makeSteam() + QStringLiteral("/steamapps/libraryfolders.vdf"),
+                  expand(QStringLiteral("\"path\" \"%ROOT%/lib2\"")).toUtf8());
     m_env->setEnv("LOCALAPPDATA", "  ");
     const QString protonFile = at(QStringLiteral("lib2/steamapps/compatdata/1948260/pfx/drive_c/users/"
                                                  "steamuser/AppData/Local/mod.io/globalsettings.json"));
@@ -347,6 +324,184 @@ void DiscoveryTest::moveKeepsOtherMembersAndBacksUp()
     QCOMPARE(after, expected);
     QCOMPARE(after.value(QStringLiteral("Counter")).toInteger(), Q_INT64_C(9007199254740993));
     QCOMPARE(::detectModIoModsPath(), newRoot + QStringLiteral("/73160/mods"));
+}
+
+void DiscoveryTest::verdicts_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("bundled"); // extractor rows: the shipped 7-Zip
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("style");
+
+    const QString green = QStringLiteral("color:#16813a;");
+    const QString red = QStringLiteral("color:#b42318;");
+    const QString amber = QStringLiteral("color:#b7791f;");
+    verdictRow("game found", "game", " %ROOT%/game/ ", "", "✓ Gültig – ferroline3.exe gefunden", green);
+    verdictRow("game missing, setup", "game", "%ROOT%/notgame", "",
+               "✗ Ungültig – in diesem Ordner wurde ferroline3.exe nicht gefunden", red);
+    verdictRow("game missing, settings", "game settings", "", "", "✗ Ungültig – ferroline3.exe fehlt", red);
+    verdictRow("mods exist", "usermods", "%ROOT%/notgame", "", "✓ Gültiger Modordner", green);
+    verdictRow("mods missing", "usermods", "%ROOT%/nowhere", "",
+               "✗ Ungültig – der gewählte Modordner existiert nicht", red);
+    verdictRow("mod.io upper case", "modio", "%ROOT%/store/73160/MODS/", "",
+               "✓ Gültiger mod.io-Modordner (.../73160/mods)", green);
+    verdictRow("mod.io other game", "modio", "%ROOT%/store/73161/mods", "",
+               "✗ Ungültig – erwartet wird .../73160/mods", red);
+    verdictRow("mod.io not yet there, settings", "modio settings", "%ROOT%/new/73160/mods", "",
+               "Zielordner: %ROOT%/new/73160/mods", green);
+    verdictRow("mod.io empty, settings", "modio settings", "", "", "Optional – nicht eingerichtet", green);
+    verdictRow("root empty", "storage", "", "", "Optional – der mod.io-Speicherort wird nicht geändert",
+               green);
+    verdictRow("root new folder", "storage", "%ROOT%/new/", "",
+               "✓ ModHub und ModManager verwenden: %ROOT%/new", green);
+    verdictRow("root relative", "storage", "mod.io", "",
+               "✗ Bitte einen absoluten Ordnerpfad als mod.io-Speicherort wählen", red);
+    verdictRow("custom all there", "custom", "%ROOT%/game|%ROOT%/notgame", "",
+               "✓ 2 individuelle Mod-Pfade eingerichtet", green);
+    verdictRow("custom one missing", "custom", "%ROOT%/game|%ROOT%/gone", "",
+               "✗ 1 individueller Mod-Pfad bzw. Pfade existieren nicht", red);
+    verdictRow("extractor bundled", "extractor", "", "/app/7z.exe",
+               "✓ Integriertes 7-Zip wird verwendet: " + QDir::toNativeSeparators("/app/7z.exe"), green);
+    verdictRow("extractor fallback", "extractor", "", "",
+               "Integriertes 7-Zip fehlt – Fallback gefunden: " + QDir::toNativeSeparators("/usr/bin/7zz"),
+               amber);
+    verdictRow("extractor nothing", "extractor none", "", "",
+               "⚠ Integriertes 7-Zip fehlt – kein alternativer Entpacker gefunden", red);
+    verdictRow("unrar.exe lower case beside bundled", "extractor", "%ROOT%/tools/unrar.exe", "/app/7z.exe",
+               "✓ Alternative gespeichert – integriertes 7-Zip hat Vorrang", green);
+    verdictRow("7zz without .exe", "extractor", "%ROOT%/tools/7zz", "",
+               "✓ Gültiger alternativer Entpacker gefunden", green);
+    verdictRow("7z.exe is a folder", "extractor", "%ROOT%/tools/7z.exe", "",
+               "✗ Ungültig – bitte 7z.exe, 7zz.exe, 7za.exe, WinRAR.exe, RAR.exe oder UnRAR.exe wählen", red);
+}
+
+void DiscoveryTest::verdicts()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, input);
+    QFETCH(QString, bundled);
+    QFETCH(QString, text);
+    QFETCH(QString, style);
+    makePathTree();
+    input = expand(input);
+    // A path in the text is shown with the system's separators.
+    const qsizetype path = text.indexOf(QLatin1String("%ROOT%"));
+    if (path >= 0)
+        text = text.left(path) + QDir::toNativeSeparators(expand(text.mid(path)));
+    const PathDialog dialog =
+        kind.endsWith(QLatin1String(" settings")) ? PathDialog::Settings : PathDialog::Setup;
+    bool fallbackAsked = false;
+    const auto fallback = [&] {
+        fallbackAsked = true;
+        return kind == QLatin1String("extractor none") ? QString() : QStringLiteral("/usr/bin/7zz");
+    };
+    PathVerdict verdict;
+    if (kind.startsWith(QLatin1String("game")))
+        verdict = gameFolderVerdict(input, dialog);
+    else if (kind == QLatin1String("usermods"))
+        verdict = userModsVerdict(input);
+    else if (kind.startsWith(QLatin1String("modio")))
+        verdict = modIoModsVerdict(input, dialog);
+    else if (kind == QLatin1String("storage"))
+        verdict = storageRootVerdict(input);
+    else if (kind == QLatin1String("custom"))
+        verdict = customPathsVerdict(input.split(QLatin1Char('|')));
+    else
+        verdict = extractorVerdict(input, bundled, fallback);
+    QCOMPARE(verdict.text, text);
+    QCOMPARE(verdictStyleSheet(verdict.tone), style);
+    // Looking for other tools costs a search of the system; only an empty field without 7-Zip needs it.
+    QCOMPARE(fallbackAsked,
+             kind.startsWith(QLatin1String("extractor")) && input.isEmpty() && bundled.isEmpty());
+}
+
+void DiscoveryTest::refusals_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("title"); // empty: accepted
+
+    refusalRow("game, setup", "game", "%ROOT%/notgame", "Ungültiger Spielordner");
+    refusalRow("mods missing", "usermods", "%ROOT%/gone", "Ungültiger Modordner");
+    refusalRow("mods empty", "usermods", "", "");
+    refusalRow("mod.io missing", "modio", "%ROOT%/new/73160/mods", "Ungültiger mod.io-Ordner");
+    refusalRow("tar.exe", "extractor", "%ROOT%/tools/tar.exe", "Ungültiger Entpacker");
+    refusalRow("custom missing", "custom", "%ROOT%/game|%ROOT%/gone", "Ungültiger individueller Modpfad");
+    const QString badApi = QStringLiteral("Ungültiger mod.io API-Pfad");
+    refusalRow("api game root", "api", "https://g-73160.modapi.io/v1", "");
+    refusalRow("api domain itself, upper case", "api", "HTTPS://MODAPI.IO/v1", "");
+    refusalRow("api http", "api", "http://g-73160.modapi.io/v1", badApi);
+    refusalRow("api general root", "api", "https://api.mod.io/v1", badApi);
+    refusalRow("api look-alike host", "api", "https://evilmodapi.io/v1", badApi);
+    const QString badCommunity = QStringLiteral("Ungültige Community-API");
+    refusalRow("community http", "community", "http://127.0.0.1:8080/reports.php", "");
+    refusalRow("community ftp", "community", "ftp://site.example/r", badCommunity);
+    refusalRow("community no host", "community", "http://", badCommunity);
+    const QString badRoot = QStringLiteral("Ungültiger mod.io-Speicherort");
+    refusalRow("root empty", "storage", "", "");
+    refusalRow("root relative", "storage", "new", badRoot);
+    refusalRow("root a file", "storage", "%ROOT%/tools/tar.exe", badRoot);
+}
+
+void DiscoveryTest::refusals()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, input);
+    QFETCH(QString, title);
+    makePathTree();
+    input = expand(input);
+    Refusal refusal;
+    if (kind == QLatin1String("game"))
+        refusal = refuseGameFolder(input, PathDialog::Setup);
+    else if (kind == QLatin1String("usermods"))
+        refusal = refuseUserMods(input, PathDialog::Setup);
+    else if (kind == QLatin1String("modio"))
+        refusal = refuseModIoMods(input);
+    else if (kind == QLatin1String("extractor"))
+        refusal = refuseExtractor(input);
+    else if (kind == QLatin1String("custom"))
+        refusal = refuseCustomPaths(input.split(QLatin1Char('|')), nullptr);
+    else if (kind == QLatin1String("api"))
+        refusal = refuseModIoApiRoot(input);
+    else if (kind == QLatin1String("community"))
+        refusal = refuseCommunityUrl(input);
+    else
+        refusal = refuseStorageRoot(input);
+    QCOMPARE(refusal.title, title);
+    QCOMPARE(refusal.refused(), !refusal.text.isEmpty());
+    if (kind == QLatin1String("custom"))
+        QVERIFY(refusal.text.endsWith(QDir::toNativeSeparators(at(QStringLiteral("gone")))));
+}
+
+void DiscoveryTest::storageRootFromModsPath_data()
+{
+    QTest::addColumn<QString>("modsPath");
+    QTest::addColumn<QString>("root");
+
+    QTest::newRow("upper case, trailing slash, dots") << " /games/x/../mod.io/73160/MODS/ "
+                                                      << "/games/mod.io";
+    QTest::newRow("directly below the file-system root") << "/73160/mods"
+                                                         << "/";
+    QTest::newRow("other game") << "/games/mod.io/73161/mods"
+                                << "";
+    QTest::newRow("id only as suffix") << "/games/mod.io/173160/mods"
+                                       << "";
+    QTest::newRow("no mods folder") << "/games/mod.io/73160"
+                                    << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void DiscoveryTest::storageRootFromModsPath()
+{
+    QFETCH(QString, modsPath);
+    QFETCH(QString, root);
+    QCOMPARE(::storageRootFromModsPath(modsPath), root);
+    if (!root.isEmpty())
+        QCOMPARE(
+            modsPathFromStorageRoot(root).compare(QDir::cleanPath(modsPath.trimmed()), Qt::CaseInsensitive),
+            0);
 }
 
 QTEST_GUILESS_MAIN(DiscoveryTest)

@@ -1,9 +1,15 @@
 #include "localmods/installmarker.h"
+#include "localmods/installstatus.h"
 #include "localmods/localscan.h"
+#include "localmods/matchindex.h"
+#include "localmods/modmatching.h"
 #include "localmods/modmetadata.h"
 #include "testsupport.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -13,6 +19,9 @@
 
 using FileMap = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(FileMap)
+Q_DECLARE_METATYPE(CatalogInstallState)
+Q_DECLARE_METATYPE(LocalMod)
+Q_DECLARE_METATYPE(RepoMod)
 
 class LocalScanTest : public QObject
 {
@@ -29,7 +38,20 @@ private slots:
     void modIoFolderUsesTheClientState();
     void scanOfAllFoldersKeepsOrderAndDescribesTopLevels();
     void unreadableAndHostileFilesDoNotStopTheScan();
-    void backupFoldersOfTheInstallerAreNoMods();
+    void repositoryMarkerIsWrittenWholeAndReadBack();
+    void writeFailsCleanlyAndBrokenMarkersCountAsMissing();
+    void modIoMarkerAndFileIdFile();
+    void applyChoosesTheShownVersion();
+    void applyReadsOriginLeniently();
+    void keysFromNamesAndArchiveNames();
+    void matchingRule_data();
+    void matchingRule();
+    void findCatalogIndexPrefersTheModsOwnRepository();
+    void linkingTakesOriginNameAndVersion();
+    void duplicateInstallations();
+    void installStatus_data();
+    void installStatus();
+    void installedCopyOnDiskLooksOnlyAtTopLevels();
 };
 
 namespace {
@@ -82,6 +104,69 @@ void addRow(const char *tag, const FileMap &files, const QString &name, const QS
             const QString &root = QStringLiteral("mods/m"))
 {
     QTest::newRow(tag) << files << name << version << root;
+}
+
+RepoMod sampleEntry(int volumes)
+{
+    RepoMod mod;
+    mod.id = QStringLiteral("8094");
+    mod.name = QStringLiteral("Preußische P 2 – Dampflok");
+    mod.version = QStringLiteral("1.2");
+    mod.repositoryName = QStringLiteral("Trackhaven");
+    mod.repositoryJsonUrl = QStringLiteral("https://example.invalid/filebase/repos/fx3-v3.json");
+    for (int i = 1; i <= volumes; ++i)
+        mod.parts.append(RepoModPart{QStringLiteral("https://example.invalid/p%1").arg(i),
+                                     QStringLiteral("P2-1.2.part%1.rar").arg(i), QString(), i});
+    return mod;
+}
+
+LocalMod scanned(const QString &name, const QString &filesVersion)
+{
+    LocalMod mod;
+    mod.folderName = QStringLiteral("p2_folder");
+    mod.name = name;
+    mod.filesVersion = filesVersion;
+    mod.version = filesVersion;
+    return mod;
+}
+
+QJsonObject json(const char *text)
+{
+    return QJsonDocument::fromJson(QByteArray(text)).object();
+}
+
+const QString repoA = QStringLiteral("https://trackhaven.invalid/filebase/repos/fx3-v3.json");
+const QString repoB = QStringLiteral("https://external.invalid/mods.json");
+
+RepoMod entry(const QString &id, const QString &name, const QString &fileName = QString(),
+              const QString &repositoryUrl = repoA)
+{
+    RepoMod mod;
+    mod.id = id;
+    mod.name = name;
+    mod.fileName = fileName;
+    mod.repositoryJsonUrl = repositoryUrl;
+    return mod;
+}
+
+LocalMod local(const QString &folderName, const QString &name = QString(),
+               const QString &source = "Manuell / Lokal")
+{
+    LocalMod mod;
+    mod.folderName = folderName;
+    mod.name = name.isEmpty() ? folderName : name;
+    mod.path = QStringLiteral("/games/mods/") + folderName;
+    mod.contentRoot = mod.path;
+    mod.source = source;
+    return mod;
+}
+
+LocalMod modIoCopy(const QString &modioId, const QString &name)
+{
+    LocalMod mod = local(modioId, name, QStringLiteral("mod.io"));
+    mod.path = QStringLiteral("/games/modio/mods/") + modioId;
+    mod.modioId = modioId;
+    return mod;
 }
 
 } // namespace
@@ -264,8 +349,6 @@ void LocalScanTest::foldersThatAreNoModsAreSkipped()
         env.makeDir(QStringLiteral("mods/FX3ModManager/") + name);
     QCOMPARE(folderNames(scanModFolder(program + "/", manualSourceLabel(), program)),
              QStringList{"real_mod"});
-    QVERIFY(scanModFolder(env.root() + "/missing", manualSourceLabel()).isEmpty());
-    QVERIFY(scanModFolder(env.root() + "/mods/loose_file.lua", manualSourceLabel()).isEmpty());
 }
 
 void LocalScanTest::modIoFolderUsesTheClientState()
@@ -313,6 +396,8 @@ void LocalScanTest::scanOfAllFoldersKeepsOrderAndDescribesTopLevels()
     env.writeFile("manual/b/mod.lua", "name = _('b_name')");
     env.writeFile("manual/b/strings.lua", "return { de = { b_name = 'B' } }");
     env.writeFile("manual/a/mod.lua", "name = 'A'");
+    // A backup left beside a mod (also after a failed clean-up) is neither a mod nor a copy to update.
+    env.writeFile("manual/.fx3mm_backup_a_1700000000123/mod.lua", "name = 'A'");
     env.writeFile("manual/texture_cache/mod.lua", "name = 'Cache'");
     env.writeFile("modio/mods/77/mod.lua", "name = 'M'");
     env.writeFile("custom1/c/wrapper/mod.lua", "name = 'Nested C'\nversion = '2'");
@@ -363,14 +448,8 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
 #endif
     const QList<LocalMod> mods = scanModFolder(env.root() + "/mods", manualSourceLabel());
     QCOMPARE(byFolder(mods, "dirs")->name, QStringLiteral("Dirs"));
-    QVERIFY(byFolder(mods, "dirs")->repoEntryId.isEmpty());
     QCOMPARE(byFolder(mods, "huge")->name, QStringLiteral("Small"));
     QCOMPARE(byFolder(mods, "hugestrings")->name, QStringLiteral("key"));
-    // A small file is read without reserving the cap.
-    QByteArray content;
-    QVERIFY(readSmallFile(env.root() + "/mods/huge/mod.lua", maxMetadataFileSize, &content));
-    QCOMPARE(content, QByteArray("name = 'Small'"));
-    QVERIFY(content.capacity() < 4096);
 #ifdef Q_OS_UNIX
     QCOMPARE(byFolder(mods, "pipe")->name, QStringLiteral("pipe"));
     QVERIFY(byFolder(mods, "pipe")->previewFile.isEmpty());
@@ -378,17 +457,346 @@ void LocalScanTest::unreadableAndHostileFilesDoNotStopTheScan()
 #endif
 }
 
-// A backup left beside a mod (also after a failed clean-up) is neither a mod nor a copy to update.
-void LocalScanTest::backupFoldersOfTheInstallerAreNoMods()
+void LocalScanTest::repositoryMarkerIsWrittenWholeAndReadBack()
+{
+    // Every key the program reads back later; files without a version of their own leave content_version out
+    // instead of writing an empty one, and a single archive has no volume list.
+    const QJsonObject single{{"repo_entry_id", "8094"},
+                             {"name", "Preußische P 2 – Dampflok"},
+                             {"version", "1.2"},
+                             {"archive_filename", ""},
+                             {"source", "Trackhaven"},
+                             {"repository_name", "Trackhaven"},
+                             {"repository_url", "https://example.invalid/filebase/repos/fx3-v3.json"}};
+    QCOMPARE(repositoryInstallMarker(sampleEntry(1), QStringLiteral("   ")), single);
+    const QJsonObject marker = repositoryInstallMarker(sampleEntry(2), QStringLiteral("  1.1 "));
+    QCOMPARE(marker.value("content_version").toString(), QStringLiteral("1.1"));
+    QCOMPARE(marker.value("archive_volumes").toArray(), QJsonArray({"P2-1.2.part1.rar", "P2-1.2.part2.rar"}));
+
+    TestEnvironment env;
+    const QString folder = env.makeDir("mods/p2");
+    const QString path = folder + "/.fx3modmanager.json";
+    // A longer old marker must not leave a tail behind the new, shorter one.
+    writeTestFile(path, QByteArray("{\"name\": \"") + QByteArray(4000, 'x') + "\"}");
+    QString error;
+    QVERIFY2(writeInstallMarker(folder, marker, &error), qPrintable(error));
+    QVERIFY(readTestFile(path).contains("Preußische")); // UTF-8, not escaped
+    const std::optional<QJsonObject> read = readInstallMarker(folder);
+    QVERIFY(read.has_value());
+    QCOMPARE(*read, marker);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{".fx3modmanager.json"});
+
+    LocalMod mod = scanned(QStringLiteral("p2_folder"), QStringLiteral("1.1"));
+    applyInstallMarker(mod, *read);
+    QCOMPARE(mod.repoEntryId, sampleEntry(0).id);
+    QCOMPARE(mod.repositoryUrl, sampleEntry(0).repositoryJsonUrl);
+    QCOMPARE(mod.repositoryName, sampleEntry(0).repositoryName);
+    QCOMPARE(mod.version, sampleEntry(0).version);
+}
+
+void LocalScanTest::writeFailsCleanlyAndBrokenMarkersCountAsMissing()
 {
     TestEnvironment env;
-    env.writeFile("mods/Mod/mod.lua", "name = 'Mod'");
-    env.writeFile("mods/.fx3mm_backup_Mod_1700000000123/mod.lua", "name = 'Mod'");
+    // A folder occupying the marker's name cannot be replaced by a file.
+    const QString folder = env.makeDir("mods/blocked");
+    env.makeDir("mods/blocked/.fx3modmanager.json");
+    QString error;
+    QVERIFY(!writeInstallMarker(folder, QJsonObject{{"name", "x"}}, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(QFileInfo(folder + "/.fx3modmanager.json").isDir());
+    QVERIFY(!readInstallMarker(folder).has_value());
+
+    const QString other = env.makeDir("mod");
+    QVERIFY(!readInstallMarker(other).has_value());
+    for (const QByteArray &broken :
+         {QByteArray("[{\"repo_entry_id\": \"1\"}]"), QByteArray("{\"repo_entry_id\": \"1\""),
+          QByteArray("\x00\xff\xfe{}", 5)}) {
+        env.writeFile("mod/.fx3modmanager.json", broken);
+        QVERIFY2(!readInstallMarker(other).has_value(), broken.constData());
+    }
+}
+
+void LocalScanTest::modIoMarkerAndFileIdFile()
+{
+    TestEnvironment env;
+    const QString folder = env.makeDir("modio/2750123");
+    ModIoMarkerInfo info;
+    info.name = QStringLiteral("Signal Pack");
+    info.modioId = QStringLiteral("2750123");
+    info.fileId = QStringLiteral("5512345");
+    info.previewUrl = QStringLiteral("https://thumbnails.mod.io/signal.png");
+    const QJsonObject marker = modIoInstallMarker(info);
+    QCOMPARE(markerModIoFileId(marker), info.fileId);
+    QCOMPARE(markerModIoFileId(json("{\"modio_file_id\": 77}")), QString()); // not a string
+    LocalMod mod = scanned(QString(), QString());
+    applyInstallMarker(mod, marker);
+    QCOMPARE(mod.modioId, info.modioId);
+    QCOMPARE(mod.name, info.name);
+    QCOMPARE(mod.previewUrl, info.previewUrl);
+
+    QVERIFY(writeModIoFileIdFile(folder, info.fileId));
+    QCOMPARE(readModIoFileIdFile(folder), info.fileId);
+    env.writeFile("modio/2750123/mod.io_fileid.txt", " 991 \r\n");
+    QCOMPARE(readModIoFileIdFile(folder), QStringLiteral("991"));
+}
+
+void LocalScanTest::applyChoosesTheShownVersion()
+{
+    struct Row
+    {
+        const char *marker, *filesVersion, *version;
+        bool fromMarker;
+        const char *markerVersion;
+    };
+    const Row rows[] = {
+        // files without a version
+        {R"({"version": "1.2", "content_version": "1.1"})", "", "1.2", true, "1.2"},
+        {R"({"version": "1.2", "content_version": "1.1.0"})", "v1.1", "1.2", true, "1.2"}, // spelling
+        {R"({"version": 1.25})", "", "1.25", true, "1.25"},
+        {R"({"version": true})", "0.9", "0.9", false, ""},
+    };
+    for (const Row &row : rows) {
+        LocalMod mod = scanned(QStringLiteral("P 2"), QString::fromLatin1(row.filesVersion));
+        applyInstallMarker(mod, json(row.marker));
+        QCOMPARE(mod.version, QString::fromLatin1(row.version));
+        QCOMPARE(mod.versionFromMarker, row.fromMarker);
+        QCOMPARE(mod.markerVersion, QString::fromLatin1(row.markerVersion));
+        QCOMPARE(mod.filesVersion, QString::fromLatin1(row.filesVersion));
+    }
+}
+
+void LocalScanTest::applyReadsOriginLeniently()
+{
+    LocalMod mod = scanned(QStringLiteral("Own Name"), QString());
+    applyInstallMarker(mod, json(R"({"repo_entry_id": true, "repository_name": 5, "source": [1],
+                                     "repository_url": " https://x.invalid/r.json "})"));
+    QVERIFY(mod.repoEntryId.isEmpty());
+    QVERIFY(mod.repositoryName.isEmpty());
+    QCOMPARE(mod.repositoryUrl, QStringLiteral("https://x.invalid/r.json"));
+
+    // Files that name nothing but their folder take the marker's name; a preview already known is kept.
+    mod = scanned(QStringLiteral("p2_folder"), QString());
+    mod.previewUrl = QStringLiteral("https://state.invalid/keep.png");
+    applyInstallMarker(mod, json(R"({"name": "Marker Name", "modio_id": "55",
+                                     "preview_url": "https://x.invalid/p.png"})"));
+    QCOMPARE(mod.name, QStringLiteral("Marker Name"));
+    QCOMPARE(mod.modioId, QStringLiteral("55"));
+    QCOMPARE(mod.previewUrl, QStringLiteral("https://state.invalid/keep.png"));
+}
+
+void LocalScanTest::keysFromNamesAndArchiveNames()
+{
+    QCOMPARE(normalizeModKey(" my_mod-1.2 "), QStringLiteral("mymod12"));
+    QCOMPARE(normalizeModKey("Größe ÄÖÜ Straße"), QStringLiteral("größeäöüstraße"));
+    QCOMPARE(normalizeModKey("Café Ørsted Łódź"), QStringLiteral("cafrstedd"));
+    QCOMPARE(normalizeModKey("--- ___ !!!"), QString());
+
+    const QList<QPair<QString, QStringList>> aliases = {
+        {"My-Mod-1.2.zip", {"mymod12", "mymod1", "mymod"}},
+        {"BR01_v2.rar", {"br01v2", "br01"}},
+        {"1.0.zip", {"10", "1"}},
+        {".zip", {"zip"}},
+        {"Lok-2.0.part1.rar", {"lok20part1"}},
+        {"   ", {}},
+    };
+    for (const auto &[fileName, keys] : aliases)
+        QCOMPARE(catalogAliasKeys(entry("1", "x", fileName)), keys);
+}
+
+void LocalScanTest::matchingRule_data()
+{
+    QTest::addColumn<LocalMod>("mod");
+    QTest::addColumn<RepoMod>("catalogEntry");
+    QTest::addColumn<bool>("matches");
+
+    LocalMod installed = local("whatever", "Something Else");
+    installed.repoEntryId = QStringLiteral(" 8094 ");
+    QTest::newRow("entry id") << installed << entry("8094", "Other") << true;
+    installed.repositoryUrl = repoB;
+    QTest::newRow("entry id from another repository") << installed << entry("8094", "Other") << false;
+    QTest::newRow("entry id, repository spelled differently")
+        << installed << entry("8094", "Other", QString(), repoB.toUpper()) << true;
+
+    LocalMod fromModIo = local("whatever", "Something Else");
+    fromModIo.modioId = QStringLiteral("2750123");
+    RepoMod withModIo = entry("1", "Other");
+    withModIo.modioId = QStringLiteral(" 2750123 ");
+    QTest::newRow("mod.io id") << fromModIo << withModIo << true;
+    QTest::newRow("empty ids never match") << local("a", "b") << entry("", "") << false;
+
+    QTest::newRow("name against entry name")
+        << local("x", "Big Steam Loco") << entry("1", "big_steam-loco") << true;
+    QTest::newRow("folder without version against archive name")
+        << local("mymod") << entry("1", "Other", "My-Mod-1.2.zip") << true;
+    QTest::newRow("long folder key begins with the alias")
+        << local("freightwagons_extra") << entry("1", "Other", "FreightWagons-2.0.zip") << true;
+    QTest::newRow("prefix of a short folder key does not count")
+        << local("freight") << entry("1", "Other", "FreightWagons-2.0.zip") << false;
+    QTest::newRow("alias of 8 begins the folder key")
+        << local("freightwagon") << entry("1", "O", "FreightW.zip") << true;
+    QTest::newRow("alias of 7 does not") << local("freightwagon") << entry("1", "O", "Freight.zip") << false;
+    QTest::newRow("folder key of 8 begins the alias")
+        << local("freightw") << entry("1", "O", "FreightWagon.zip") << true;
+    QTest::newRow("prefix rule is for the folder, not the name")
+        << local("x", "freightwagons_extra") << entry("1", "Other", "FreightWagons-2.0.zip") << false;
+}
+
+void LocalScanTest::matchingRule()
+{
+    QFETCH(LocalMod, mod);
+    QFETCH(RepoMod, catalogEntry);
+    QFETCH(bool, matches);
+    QCOMPARE(matchLocalToCatalog(mod, catalogEntry), matches);
+    QCOMPARE(keysMatch(localMatchKeys(mod), catalogMatchKeys(catalogEntry)), matches);
+    QCOMPARE(!LocalModIndex({mod}).matchingMods(catalogMatchKeys(catalogEntry)).isEmpty(), matches);
+    QCOMPARE(CatalogMatchIndex({catalogEntry}).findCatalogIndex(mod), matches ? 0 : -1);
+}
+
+void LocalScanTest::findCatalogIndexPrefersTheModsOwnRepository()
+{
+    const QList<RepoMod> catalog = {entry("1", "Steam Loco", "", repoA), entry("7", "Steam Loco", "", repoB),
+                                    entry("8", "Steam Loco", "", repoB)};
+    LocalMod mod = local("steam_loco");
+    QCOMPARE(findCatalogIndex(mod, catalog), 0);
+    mod.repositoryUrl = repoB.toUpper() + "  ";
+    QCOMPARE(findCatalogIndex(mod, catalog), 1);
+    QCOMPARE(CatalogMatchIndex(catalog).findCatalogIndex(mod), 1);
+    // Nothing of the own repository matches: the first match of all is taken.
+    mod.repositoryUrl = QStringLiteral("https://third.invalid/r.json");
+    QCOMPARE(findCatalogIndex(mod, catalog), 0);
+    QCOMPARE(CatalogMatchIndex(catalog).findCatalogIndex(mod), 0);
+    QCOMPARE(findCatalogIndex(local("unrelated"), catalog), -1);
+}
+
+void LocalScanTest::linkingTakesOriginNameAndVersion()
+{
+    struct Row
+    {
+        const char *filesVersion, *catalogVersion, *version;
+        bool fromMarker;
+    };
+    // The marker recorded 1.1; the catalog's spelling is shown once the files are at its release.
+    const Row rows[] = {
+        {"1.2.0", "1.2", "1.2", true}, {"1.3", "1.2", "1.3", false}, {"", "1.2", "1.1", true}};
+    for (const Row &row : rows) {
+        RepoMod catalogEntry = entry("8094", "P 2 Dampflok", "P2.zip", repoB);
+        catalogEntry.version = QString::fromLatin1(row.catalogVersion);
+        catalogEntry.previewUrl = QStringLiteral("  https://img.invalid/p2.png ");
+        LocalMod mod = local("p2");
+        mod.filesVersion = QString::fromLatin1(row.filesVersion);
+        mod.markerVersion = mod.version = QStringLiteral("1.1");
+        mod.versionFromMarker = true;
+        mod.repositoryName = QStringLiteral("Kept");
+        QList<LocalMod> mods = {mod, local("unrelated"), modIoCopy("2750123", "P 2 Dampflok")};
+        linkLocalModsToCatalog(mods, {entry("1", "Other"), catalogEntry});
+        QCOMPARE(mods[0].repoEntryId, QStringLiteral("8094"));
+        QCOMPARE(mods[0].repositoryName, QStringLiteral("Kept"));
+        QCOMPARE(mods[0].repositoryUrl, repoB);
+        QCOMPARE(mods[0].name, QStringLiteral("P 2 Dampflok"));
+        QCOMPARE(mods[0].previewUrl, QStringLiteral("https://img.invalid/p2.png"));
+        QCOMPARE(mods[0].version, QString::fromLatin1(row.version));
+        QCOMPARE(mods[0].versionFromMarker, row.fromMarker);
+        QVERIFY(mods[1].repoEntryId.isEmpty());
+        // mod.io copies are left alone.
+        QVERIFY(mods[2].repoEntryId.isEmpty() && mods[2].repositoryUrl.isEmpty());
+    }
+}
+
+void LocalScanTest::duplicateInstallations()
+{
+    const QList<RepoMod> catalog = {entry("8094", "Big Steam Loco", "BigSteamLoco-1.0.zip"),
+                                    entry("12", "Tram", "Tram.zip")};
+    QList<LocalMod> mods;
+    mods << modIoCopy("2750123", "Big Steam Loco")     // 0: mod.io copy of entry 8094
+         << local("big_steam_loco")                    // 1: manual copy of entry 8094
+         << modIoCopy("2750200", "Tram")               // 2: short name key, but the same catalog entry
+         << local("tram")                              // 3
+         << modIoCopy("2750300", "Bus")                // 4: short name, no catalog entry
+         << local("bus")                               // 5
+         << modIoCopy("2750400", "Container Terminal") // 6: no catalog entry, name key of 17 characters
+         << local("terminal", "Container-Terminal");   // 7
+    // The mod.io folder also entered as a custom folder: the same folder twice is no duplicate.
+    LocalMod sameFolder = mods[0];
+    sameFolder.source = QStringLiteral("Individuell");
+    sameFolder.path = mods[0].path.toUpper();
+    mods << sameFolder; // 8
+
+    const DuplicateInstallations found = detectDuplicateInstallations(mods, catalog);
+    QCOMPARE(found.indexes, (QSet<int>{0, 1, 2, 3, 6, 7}));
+    QCOMPARE(found.descriptions.size(), 3); // 0+1, 2+3, 6+7, each once though found twice
+    QCOMPARE(found.descriptions[0], QStringLiteral("Big Steam Loco\n  mod.io: /games/modio/mods/2750123\n"
+                                                   "  Weitere Installation: /games/mods/big_steam_loco"));
+}
+
+void LocalScanTest::installStatus_data()
+{
+    QTest::addColumn<QList<LocalMod>>("mods");
+    QTest::addColumn<QList<LocalMod>>("copies");
+    QTest::addColumn<CatalogInstallState>("state");
+    QTest::addColumn<QString>("text");
+
+    auto withVersion = [](LocalMod mod, const QString &version) {
+        mod.version = version;
+        return mod;
+    };
+    const LocalMod plain = local("signals");
+    const LocalMod modIo = modIoCopy("2750123", "Signals");
+    using Mods = QList<LocalMod>;
+    QTest::newRow("newer than the catalog")
+        << Mods{withVersion(plain, "1.1")} << Mods{} << CatalogInstallState::Installed << "Installiert";
+    QTest::newRow("outdated mod.io copy")
+        << Mods{withVersion(modIo, "0.1")} << Mods{} << CatalogInstallState::ModIoUpdateAvailable
+        << "mod.io – Update über mod.io";
+    QTest::newRow("both, whatever the versions")
+        << Mods{withVersion(plain, "0.1"), withVersion(modIo, "9.0")} << Mods{}
+        << CatalogInstallState::InstalledTwice << "⚠ Doppelt installiert";
+    QTest::newRow("only a folder copy, outdated")
+        << Mods{} << Mods{local("tram"), withVersion(plain, "0.5")} << CatalogInstallState::UpdateAvailable
+        << "Update verfügbar";
+    QTest::newRow("scanned match wins over folder copy")
+        << Mods{withVersion(plain, "1.0")} << Mods{withVersion(plain, "0.1")}
+        << CatalogInstallState::Installed << "Installiert";
+}
+
+void LocalScanTest::installStatus()
+{
+    QFETCH(QList<LocalMod>, mods);
+    QFETCH(QList<LocalMod>, copies);
+    QFETCH(CatalogInstallState, state);
+    QFETCH(QString, text);
+
+    RepoMod catalogEntry = entry("8094", "Signals", "Signals-1.0.zip");
+    catalogEntry.modioId = QStringLiteral("2750123");
+    catalogEntry.version = QStringLiteral("1.0");
+    const CatalogInstallStatus plain = catalogInstallStatus(catalogEntry, mods, copies);
+    const CatalogInstallStatus indexed = InstalledModsIndex(mods, copies).status(catalogEntry);
+    QCOMPARE(plain.state, state);
+    QCOMPARE(indexed.state, state);
+    QCOMPARE(indexed.copy.path, plain.copy.path);
+    QCOMPARE(catalogInstallStatusText(state), text);
+}
+
+void LocalScanTest::installedCopyOnDiskLooksOnlyAtTopLevels()
+{
+    TestEnvironment env;
+    // The scan links this folder by its nested marker; the direct look sees only the top level.
+    env.writeFile("manual/p2_renamed/inner/mod.lua", "name = 'Something'");
+    env.writeFile("manual/p2_renamed/inner/.fx3modmanager.json", R"({"repo_entry_id": "8094"})");
+    env.writeFile("custom/folder_x/.fx3modmanager.json", R"({"repo_entry_id": "77", "version": "2.0"})");
+    env.writeFile("modio/mods/2750/mod.json", R"({"name": "Tram Pack", "version": "3"})");
     LocalModFolders folders;
-    folders.userModsPath = env.root() + "/mods";
-    const LocalScanResult result = scanLocalMods(folders);
-    QCOMPARE(folderNames(result.mods), QStringList{"Mod"});
-    QCOMPARE(folderNames(result.folderCopies), QStringList{"Mod"});
+    folders.userModsPath = env.root() + "/manual";
+    folders.customModPaths = {env.root() + "/custom"};
+    folders.modIoModsPath = env.root() + "/modio/mods";
+
+    QVERIFY(!findInstalledCopyOnDisk(entry("8094", "P2"), {}, folders).found);
+    const LocalScanResult scan = scanLocalMods(folders);
+    QVERIFY(findInstalledCopyOnDisk(entry("8094", "P2"), scan.mods, folders).found);
+    const InstalledCopy byMarker = findInstalledCopyOnDisk(entry("77", "X"), {}, folders);
+    QVERIFY(byMarker.found);
+    QCOMPARE(byMarker.version, QStringLiteral("2.0"));
+    QCOMPARE(byMarker.path, env.root() + "/custom/folder_x");
+    QCOMPARE(findInstalledCopyOnDisk(entry("5", "Tram Pack"), {}, folders).version, QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(LocalScanTest)
