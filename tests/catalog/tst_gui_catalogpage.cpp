@@ -55,24 +55,15 @@ private Q_SLOTS:
 
 private:
     void configureRepositories(bool withFailingExternal);
-    MainWindow *makeLoadedWindow();
     QStringList shownNames(MainWindow &window) const;
 
     WindowFixture *fixture = nullptr;
-    FakeHttpServer *server = nullptr;
-    ScriptedPrompts *scripted = nullptr;
-    QString userMods;
-    QString modIoMods;
 };
 
 void MainWindowTest::init()
 {
     fixture = new WindowFixture(builtInDocument());
-    server = &fixture->server;
-    scripted = &fixture->scripted;
-    userMods = fixture->userMods;
-    modIoMods = fixture->modIoMods;
-    server->setResponse("/external.json", 200, externalDocument(), "application/json");
+    fixture->server.setResponse("/external.json", 200, externalDocument(), "application/json");
 }
 
 void MainWindowTest::cleanup()
@@ -84,23 +75,13 @@ void MainWindowTest::configureRepositories(bool withFailingExternal)
 {
     QList<RepositoryConfig> external;
     external.append(
-        {QStringLiteral("Extern"), server->url("/external.json"), QString(), QString(), true, false});
+        {QStringLiteral("Extern"), fixture->server.url("/external.json"), QString(), QString(), true, false});
     external.append(
-        {QStringLiteral("Aus"), server->url("/disabled.json"), QString(), QString(), false, false});
+        {QStringLiteral("Aus"), fixture->server.url("/disabled.json"), QString(), QString(), false, false});
     if (withFailingExternal)
-        external.append(
-            {QStringLiteral("Kaputt"), server->url("/missing.json"), QString(), QString(), true, false});
+        external.append({QStringLiteral("Kaputt"), fixture->server.url("/missing.json"), QString(), QString(),
+                         true, false});
     saveExternalRepositories(external);
-}
-
-MainWindow *MainWindowTest::makeLoadedWindow()
-{
-    auto *window = new MainWindow;
-    window->prompts = scripted->prompts();
-    window->reloadCatalog();
-    if (!QTest::qWaitFor([window] { return window->catalogLoaded; }, 10000))
-        qWarning("catalog did not load");
-    return window;
 }
 
 QStringList MainWindowTest::shownNames(MainWindow &window) const
@@ -113,8 +94,7 @@ QStringList MainWindowTest::shownNames(MainWindow &window) const
 void MainWindowTest::loadsAllRepositoriesOnceAndReportsFailures()
 {
     configureRepositories(true);
-    MainWindow window;
-    window.prompts = scripted->prompts();
+    MainWindow &window = fixture->open();
     window.reloadCatalog();
     QVERIFY(window.catalogLoading);
     QVERIFY(!window.catalogView.reloadButton->isEnabled());
@@ -131,12 +111,12 @@ void MainWindowTest::loadsAllRepositoriesOnceAndReportsFailures()
     QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
     QTest::qWait(100);
     QVERIFY(!window.catalogLoading);
-    QCOMPARE(server->requestCount("/filebase/repos/fx3-v3.json"), 2);
+    QCOMPARE(fixture->server.requestCount("/filebase/repos/fx3-v3.json"), 2);
     // The built-in repository is requested first; a disabled external one is never requested.
-    QCOMPARE(server->requests().first().path, QByteArray("/filebase/repos/fx3-v3.json"));
-    QCOMPARE(server->requestCount("/disabled.json"), 0);
-    QCOMPARE(server->requests().first().headers.value("cache-control"), QByteArray("no-cache"));
-    QCOMPARE(server->requests().first().headers.value("pragma"), QByteArray("no-cache"));
+    QCOMPARE(fixture->server.requests().first().path, QByteArray("/filebase/repos/fx3-v3.json"));
+    QCOMPARE(fixture->server.requestCount("/disabled.json"), 0);
+    QCOMPARE(fixture->server.requests().first().headers.value("cache-control"), QByteArray("no-cache"));
+    QCOMPARE(fixture->server.requests().first().headers.value("pragma"), QByteArray("no-cache"));
 
     // Four listed mods (the tool is not counted) from two repositories; the failing one is named.
     const QString status = window.statusLabel->text();
@@ -159,24 +139,25 @@ void MainWindowTest::loadsAllRepositoriesOnceAndReportsFailures()
 void MainWindowTest::filtersSortAndSelectionFollowTheEntry()
 {
     configureRepositories(false);
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    CatalogView &view = window->catalogView;
+    QVERIFY(fixture->openLoaded());
+    MainWindow &window = *fixture->window;
+    CatalogView &view = window.catalogView;
     // Catalog order until a column is chosen: the built-in repository first, in document order.
-    QCOMPARE(WindowProbe::catalogNames(*window),
+    QCOMPARE(WindowProbe::catalogNames(window),
              (QStringList{"BR 218 Diesellok", "Kleiner Bahnhof", "Ohne Download", "Gleisbau Paket"}));
     view.search->setText(QStringLiteral("  anna "));
-    QCOMPARE(shownNames(*window), QStringList{"BR 218 Diesellok"});
+    QCOMPARE(shownNames(window), QStringList{"BR 218 Diesellok"});
     view.search->setText(QStringLiteral("Lok robuste"));
-    QCOMPARE(shownNames(*window), QStringList{});
+    QCOMPARE(shownNames(window), QStringList{});
     QCOMPARE(view.preview->text(), QStringLiteral("Keine Treffer gefunden"));
     QVERIFY(!view.installButton->isEnabled());
-    QCOMPARE(window->selectedCatalogIndex, -1);
+    QCOMPARE(window.selectedCatalogIndex, -1);
     view.search->clear();
     view.categoryFilter->setCurrentIndex(view.categoryFilter->findData(QStringLiteral("Bahnhöfe")));
-    QCOMPARE(shownNames(*window), (QStringList{"Kleiner Bahnhof", "Ohne Download"}));
+    QCOMPARE(shownNames(window), (QStringList{"Kleiner Bahnhof", "Ohne Download"}));
     view.categoryFilter->setCurrentIndex(0);
 
-    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Kleiner Bahnhof"));
+    QVERIFY(WindowProbe::selectCatalogEntry(window, "Kleiner Bahnhof"));
     const struct
     {
         int column;
@@ -189,60 +170,60 @@ void MainWindowTest::filtersSortAndSelectionFollowTheEntry()
     };
     for (const auto &sort : sorts) {
         view.table->sortByColumn(sort.column, sort.order);
-        QCOMPARE(WindowProbe::catalogNames(*window), sort.names);
-        QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+        QCOMPARE(WindowProbe::catalogNames(window), sort.names);
+        QCOMPARE(WindowProbe::selectedCatalogName(window), QStringLiteral("Kleiner Bahnhof"));
         QCOMPARE(view.table->selectionModel()->selectedRows().value(0).data().toString(),
                  QStringLiteral("Kleiner Bahnhof"));
     }
     // A search keeps the order and the selection while the entry is shown.
     view.search->setText(QStringLiteral("n"));
-    QCOMPARE(WindowProbe::catalogNames(*window).first(), QStringLiteral("Ohne Download"));
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Kleiner Bahnhof"));
+    QCOMPARE(WindowProbe::catalogNames(window).first(), QStringLiteral("Ohne Download"));
+    QCOMPARE(WindowProbe::selectedCatalogName(window), QStringLiteral("Kleiner Bahnhof"));
     view.search->clear();
 
     // The next load brings new entries first, so every position changes; the chosen repository stays.
     view.repositoryFilter->setCurrentIndex(view.repositoryFilter->findData(QStringLiteral("Extern")));
-    QCOMPARE(shownNames(*window), QStringList{"Gleisbau Paket"});
-    QVERIFY(WindowProbe::selectCatalogEntry(*window, "Gleisbau Paket"));
-    server->setResponse(
+    QCOMPARE(shownNames(window), QStringList{"Gleisbau Paket"});
+    QVERIFY(WindowProbe::selectCatalogEntry(window, "Gleisbau Paket"));
+    fixture->server.setResponse(
         "/filebase/repos/fx3-v3.json", 200,
         builtInDocument().replace("\"files\": [",
                                   R"("files": [{"id": "99", "name": "Neu A", "download_url": "a.zip"},
                                                        {"id": "98", "name": "Neu B", "download_url": "b.zip"},)"),
         "application/json");
-    window->reloadCatalog();
+    window.reloadCatalog();
     // While it loads, nothing can be installed from the list.
     QVERIFY(!view.installButton->isEnabled());
-    window->installSelectedRepositoryMod();
-    QVERIFY(scripted->messages.isEmpty());
-    QCOMPARE(window->statusLabel->text(),
+    window.installSelectedRepositoryMod();
+    QVERIFY(fixture->scripted.messages.isEmpty());
+    QCOMPARE(window.statusLabel->text(),
              QStringLiteral("Der Katalog wird gerade geladen. Bitte warte, bis er vollständig ist."));
-    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.catalogLoaded, 10000);
     QCOMPARE(view.repositoryFilter->currentData().toString(), QStringLiteral("Extern"));
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), QStringLiteral("Gleisbau Paket"));
+    QCOMPARE(WindowProbe::selectedCatalogName(window), QStringLiteral("Gleisbau Paket"));
     QCOMPARE(view.title->text(), QStringLiteral("Gleisbau Paket"));
     QVERIFY(view.installButton->isEnabled());
 }
 
 void MainWindowTest::unreachableSiteIsNotAnEmptySearch()
 {
-    server->setResponse("/filebase/repos/fx3-v3.json", FakeResponse{0, {}, {}, true});
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.emptyLabel);
-    const QString text = window->catalogView.emptyLabel->text();
+    fixture->server.setResponse("/filebase/repos/fx3-v3.json", FakeResponse{0, {}, {}, true});
+    QVERIFY(fixture->openLoaded());
+    MainWindow &window = *fixture->window;
+    QCOMPARE(window.catalogView.views->currentWidget(), window.catalogView.emptyLabel);
+    const QString text = window.catalogView.emptyLabel->text();
     QVERIFY2(text.startsWith(QStringLiteral("Der Katalog konnte nicht geladen werden.\n\nTrackhaven: ")),
              qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("Keine Treffer")));
-    QVERIFY(!window->catalogView.preview->text().contains(QStringLiteral("Keine Treffer")));
+    QVERIFY(!window.catalogView.preview->text().contains(QStringLiteral("Keine Treffer")));
 
     // Once the site answers, a search that finds nothing says just that.
-    server->setResponse("/filebase/repos/fx3-v3.json", 200, builtInDocument(), "application/json");
-    window->reloadCatalog();
-    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.table);
-    window->catalogView.search->setText(QStringLiteral("gibt es nicht"));
-    QCOMPARE(window->catalogView.emptyLabel->text(), QStringLiteral("Keine Treffer gefunden"));
-    QCOMPARE(window->catalogView.views->currentWidget(), window->catalogView.emptyLabel);
+    fixture->server.setResponse("/filebase/repos/fx3-v3.json", 200, builtInDocument(), "application/json");
+    QVERIFY(fixture->reload());
+    QCOMPARE(window.catalogView.views->currentWidget(), window.catalogView.table);
+    window.catalogView.search->setText(QStringLiteral("gibt es nicht"));
+    QCOMPARE(window.catalogView.emptyLabel->text(), QStringLiteral("Keine Treffer gefunden"));
+    QCOMPARE(window.catalogView.views->currentWidget(), window.catalogView.emptyLabel);
 }
 
 void MainWindowTest::installStatusAndButtonFollowLocalModsAndDuplicates()
@@ -250,80 +231,80 @@ void MainWindowTest::installStatusAndButtonFollowLocalModsAndDuplicates()
     configureRepositories(false);
     // An older copy of the locomotive installed from the catalog, and the station through mod.io.
     fixture->installFromCatalog("br218", "101", "BR 218 Diesellok", "1.1");
-    WindowFixture::writeModLua(userMods + "/br218", "BR 218");
-    WindowFixture::writeModLua(modIoMods + "/4711", "Kleiner Bahnhof");
+    WindowFixture::writeModLua(fixture->userMods + "/br218", "BR 218");
+    WindowFixture::writeModLua(fixture->modIoMods + "/4711", "Kleiner Bahnhof");
 
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    window->rescanLocalMods();
+    QVERIFY(fixture->openLoaded());
+    MainWindow &window = *fixture->window;
     QHash<QString, QString> statusByName;
-    for (const QStringList &row : WindowProbe::catalogRows(*window))
+    for (const QStringList &row : WindowProbe::catalogRows(window))
         statusByName.insert(row.value(0), row.value(5));
     QCOMPARE(statusByName.value("BR 218 Diesellok"), QStringLiteral("Update verfügbar"));
     QCOMPARE(statusByName.value("Kleiner Bahnhof"), QStringLiteral("mod.io – installiert"));
 
-    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
-    QVERIFY(!window->catalogView.installButton->isEnabled());
-    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Über mod.io installiert"));
-    window->catalogView.search->setText(QStringLiteral("Ohne Download"));
-    QVERIFY(!window->catalogView.installButton->isEnabled());
-    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Kein Download"));
-    window->catalogView.search->setText(QStringLiteral("BR 218"));
-    QVERIFY(window->catalogView.installButton->isEnabled());
-    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Mod installieren"));
-    QVERIFY2(window->catalogView.info->text().startsWith(QStringLiteral("Autor: Anna   •   Version: 1.2")),
-             qPrintable(window->catalogView.info->text()));
+    window.catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
+    QVERIFY(!window.catalogView.installButton->isEnabled());
+    QCOMPARE(window.catalogView.installButton->text(), QStringLiteral("Über mod.io installiert"));
+    window.catalogView.search->setText(QStringLiteral("Ohne Download"));
+    QVERIFY(!window.catalogView.installButton->isEnabled());
+    QCOMPARE(window.catalogView.installButton->text(), QStringLiteral("Kein Download"));
+    window.catalogView.search->setText(QStringLiteral("BR 218"));
+    QVERIFY(window.catalogView.installButton->isEnabled());
+    QCOMPARE(window.catalogView.installButton->text(), QStringLiteral("Mod installieren"));
+    QVERIFY2(window.catalogView.info->text().startsWith(QStringLiteral("Autor: Anna   •   Version: 1.2")),
+             qPrintable(window.catalogView.info->text()));
 
     // A second copy of the station: one warning per set of duplicates, however often the mods are read.
-    WindowFixture::writeModLua(userMods + "/kleiner_bahnhof", "Kleiner Bahnhof");
-    window->rescanLocalMods();
-    window->rescanLocalMods();
-    window->reloadCatalog();
-    QTRY_VERIFY_WITH_TIMEOUT(window->catalogLoaded, 10000);
-    QCOMPARE(scripted->messages.size(), 1);
-    QVERIFY(
-        scripted->messages.first().startsWith(QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
-    QVERIFY(scripted->messages.first().contains(QDir::toNativeSeparators(userMods + "/kleiner_bahnhof")));
+    WindowFixture::writeModLua(fixture->userMods + "/kleiner_bahnhof", "Kleiner Bahnhof");
+    window.rescanLocalMods();
+    window.rescanLocalMods();
+    QVERIFY(fixture->reload());
+    QCOMPARE(fixture->scripted.messages.size(), 1);
+    QVERIFY(fixture->scripted.messages.first().startsWith(
+        QStringLiteral("warning|Doppelt installierte Mods erkannt|")));
+    QVERIFY(fixture->scripted.messages.first().contains(
+        QDir::toNativeSeparators(fixture->userMods + "/kleiner_bahnhof")));
 
     // The station's status tells the player, and the catalog refuses a second installation.
-    window->catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
-    QCOMPARE(WindowProbe::catalogRows(*window).value(0).value(5), QStringLiteral("⚠ Doppelt installiert"));
-    QCOMPARE(window->catalogView.installButton->text(), QStringLiteral("Doppelt installiert"));
-    QVERIFY(!window->catalogView.installButton->isEnabled());
+    window.catalogView.search->setText(QStringLiteral("Kleiner Bahnhof"));
+    QCOMPARE(WindowProbe::catalogRows(window).value(0).value(5), QStringLiteral("⚠ Doppelt installiert"));
+    QCOMPARE(window.catalogView.installButton->text(), QStringLiteral("Doppelt installiert"));
+    QVERIFY(!window.catalogView.installButton->isEnabled());
 
     // A changed set is reported again.
-    WindowFixture::writeModLua(modIoMods + "/4712", "BR 218 Diesellok");
-    window->rescanLocalMods();
-    QCOMPARE(scripted->messages.size(), 2);
+    WindowFixture::writeModLua(fixture->modIoMods + "/4712", "BR 218 Diesellok");
+    window.rescanLocalMods();
+    QCOMPARE(fixture->scripted.messages.size(), 2);
 }
 
 void MainWindowTest::galleryFollowsTheTableSelection()
 {
     configureRepositories(false);
-    std::unique_ptr<MainWindow> window(makeLoadedWindow());
-    CatalogView &view = window->catalogView;
+    QVERIFY(fixture->openLoaded());
+    MainWindow &window = *fixture->window;
+    CatalogView &view = window.catalogView;
     view.galleryButton->click();
     QCOMPARE(view.views->currentWidget(), view.gallery);
     QCOMPARE(view.gallery->model()->rowCount(), 4);
     // A click on the third card selects its entry in both views and shows its details.
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QModelIndex third = view.gallery->model()->index(2, 0);
     QTest::mouseClick(view.gallery->viewport(), Qt::LeftButton, {}, view.gallery->visualRect(third).center());
     const QString chosen = third.data().toString();
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), chosen);
+    QCOMPARE(WindowProbe::selectedCatalogName(window), chosen);
     QCOMPARE(view.title->text(), chosen);
     QCOMPARE(view.table->selectionModel()->selectedRows().value(0).row(), 2);
     // Keyboard: the next card.
     QTest::keyClick(view.gallery, Qt::Key_Right);
-    QCOMPARE(WindowProbe::selectedCatalogName(*window), view.gallery->model()->index(3, 0).data().toString());
+    QCOMPARE(WindowProbe::selectedCatalogName(window), view.gallery->model()->index(3, 0).data().toString());
 }
 
 void MainWindowTest::listHoldsUpInASmallWindow()
 {
     configureRepositories(false);
     // The window is large before the catalog arrives.
-    MainWindow window;
-    window.prompts = scripted->prompts();
+    MainWindow &window = fixture->open();
     window.resize(1900, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

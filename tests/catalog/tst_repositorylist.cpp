@@ -1,5 +1,6 @@
 #include "catalog/catalogfilter.h"
 #include "catalog/repositorylist.h"
+#include "catalog/repositoryvalidation.h"
 #include "testsupport.h"
 
 #include <QSettings>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void managerEntryComesOnlyFromTheBuiltInRepository();
     void filterListsIgnoreToolsAndCase();
     void searchIsOnePhraseOverAllTexts();
+    void validation_data();
+    void validation();
 };
 
 void RepositoryListTest::builtInRepositoryFollowsTheCommunityRoot()
@@ -145,6 +148,62 @@ void RepositoryListTest::searchIsOnePhraseOverAllTexts()
     QCOMPARE(filterCatalog(catalog, texts, {{}, {}, QStringLiteral("Trackhaven extra")}), QList<int>{1});
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("lok"), {}, QStringLiteral("Trackhaven Extra")}),
              QList<int>{1});
+}
+
+void RepositoryListTest::validation_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("jsonUrl");
+    QTest::addColumn<QString>("baseUrl");
+    QTest::addColumn<QString>("websiteUrl");
+    QTest::addColumn<QString>("error");
+    const QString json = QStringLiteral("https://repo.example/fx3/repo.json");
+    const auto row = [](const char *tag, const QString &name, const QString &jsonUrl, const QString &baseUrl,
+                        const QString &websiteUrl, const QString &error = QString()) {
+        QTest::newRow(tag) << name << jsonUrl << baseUrl << websiteUrl << error;
+    };
+    row("https, nothing optional", "Nord", json, "", "");
+    row("http, capitals, port", "Nord", "HTTP://127.0.0.1:8080/repo.json?v=2", "", "");
+    row("blanks around everything", "  Nord  ", "  " + json + "\t", " https://repo.example/files/ ",
+        "\thttps://repo.example/ ");
+    const QString nameError = QStringLiteral("Bitte gib einen Namen für das Repository an.");
+    const QString urlError =
+        QStringLiteral("Bitte gib eine gültige HTTP- oder HTTPS-URL zur Repository-JSON an.");
+    const QString optionalError = QStringLiteral("Basis-URL und Webseite müssen HTTP- oder HTTPS-URLs sein.");
+    row("blank name", " \t ", json, "", "", nameError);
+    row("name is checked before a bad URL", "", "no url", "ftp://x.example/", "", nameError);
+    row("local file", "Nord", "file:///home/anna/repo.json", "", "", urlError);
+    row("https without host", "Nord", "https:///repo.json", "", "", urlError);
+    row("blank inside the host", "Nord", "https://repo example/repo.json", "", "", urlError);
+    row("base ftp", "Nord", json, "ftp://repo.example/files/", "", optionalError);
+    row("website mail", "Nord", json, "", "mailto:anna@repo.example", optionalError);
+}
+
+void RepositoryListTest::validation()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, jsonUrl);
+    QFETCH(QString, baseUrl);
+    QFETCH(QString, websiteUrl);
+    QFETCH(QString, error);
+    RepositoryConfig entered{name, jsonUrl, baseUrl, websiteUrl, false, false};
+    QCOMPARE(validateRepositoryConfig(entered), error);
+    if (!error.isEmpty())
+        return;
+
+    // Whatever the dialog lets through must come back at the next start, or a saved repository vanishes.
+    TestEnvironment environment;
+    entered.builtIn = true;
+    const RepositoryConfig trimmed = trimmedRepositoryConfig(entered);
+    QVERIFY(trimmed.builtIn);
+    saveExternalRepositories({trimmed});
+    const QList<RepositoryConfig> loaded = loadExternalRepositories();
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().name, name.trimmed());
+    QCOMPARE(loaded.first().jsonUrl, jsonUrl.trimmed());
+    QCOMPARE(loaded.first().baseUrl, baseUrl.trimmed());
+    QCOMPARE(loaded.first().websiteUrl, websiteUrl.trimmed());
+    QCOMPARE(loaded.first().enabled, false);
 }
 
 QTEST_GUILESS_MAIN(RepositoryListTest)
