@@ -1,11 +1,9 @@
-#include "app/apptranslator.h"
 #include "app/linkargument.h"
 #include "app/mainwindow.h"
 #include "app/qttranslation.h"
 #include "testsupport.h"
 
 #include <QLabel>
-#include <QMetaMethod>
 #include <QNetworkDiskCache>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -23,7 +21,6 @@ private Q_SLOTS:
     void qtTextsFollowTheInterfaceLanguage();
     void tilesAndTopButtonsNavigate();
     void catalogIsLoadedOnceAcrossPageVisits();
-    void englishInterface();
     void linkArgument_data();
     void linkArgument();
 
@@ -150,23 +147,6 @@ void MainWindowTest::catalogIsLoadedOnceAcrossPageVisits()
     QCOMPARE(window.pages->currentWidget(), window.updatesPage);
     QTest::qWait(20);
     QVERIFY(window.localModsLoaded);
-}
-
-void MainWindowTest::englishInterface()
-{
-    TestEnvironment environment;
-    AppTranslator english(QStringLiteral("en"));
-    QCoreApplication::installTranslator(&english);
-    {
-        MainWindow window;
-        QCOMPARE(window.statusLabel->text(),
-                 QStringLiteral("Ready. Catalog and local mods will be loaded when needed."));
-        QVERIFY(buttonWithText(window.centralWidget(), "Settings"));
-        QVERIFY(buttonWithText(window.centralWidget(), "Home"));
-        QVERIFY(buttonWithText(window.homePage, "Trackhaven\nOpen mod catalog"));
-        QVERIFY(buttonWithText(window.homePage, "Install mod manually\nSelect ZIP, 7z, or RAR"));
-    }
-    QCoreApplication::removeTranslator(&english);
 }
 
 void MainWindowTest::linkArgument_data()
