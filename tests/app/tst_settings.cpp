@@ -51,7 +51,6 @@ private Q_SLOTS:
     void apiRoot();
     void customPathsDropMissingAndCaseDuplicates();
     void modIoFolderPrefersTheDetectedOne();
-    void gameIdDefaultsAndIsStored();
     void reporterIdIsStableDigest();
     void authorBlacklistRoundTrip();
     void rememberedDependenciesAreUnique();
@@ -70,8 +69,6 @@ void SettingsTest::tokenForms_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("token");
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("plain text is taken as it is") << "abc.def"
-                                                  << "abc.def";
     QTest::newRow("base64 form") << "base64:" + QString::fromLatin1(QByteArray("tökén").toBase64())
                                  << QStringLiteral("tökén");
     // Without the data protection service (or under another user) an encrypted token reads as none.
@@ -142,7 +139,6 @@ void SettingsTest::apiRoot_data()
     QTest::newRow("general root") << QVariant(general) << game;
     QTest::newRow("general root, other case") << QVariant(general.toUpper()) << game;
     QTest::newRow("general root with trailing slash") << QVariant(general + "//") << game;
-    QTest::newRow("game root with slash") << QVariant(game + "/") << game;
 }
 
 void SettingsTest::apiRoot()
@@ -174,17 +170,6 @@ void SettingsTest::modIoFolderPrefersTheDetectedOne()
     QSettings().setValue("paths/modio", "  /stored/mods ");
     QCOMPARE(modIoModsPath(QString()), QStringLiteral("/stored/mods"));
     QCOMPARE(modIoModsPath(QStringLiteral("/found/mods")), QStringLiteral("/found/mods"));
-}
-
-void SettingsTest::gameIdDefaultsAndIsStored()
-{
-    TestEnvironment environment;
-    for (const qint64 given : {qint64(0), qint64(5)}) {
-        qint64 gameId = given;
-        QVERIFY(ensureModIoGameId(gameId));
-        QCOMPARE(gameId, given == 0 ? 73160 : given);
-        QCOMPARE(QSettings().value("modio/game_id").toLongLong(), gameId);
-    }
 }
 
 void SettingsTest::reporterIdIsStableDigest()

@@ -208,14 +208,6 @@ void TestDependencyParsing::configuredCommunityRoot()
                           "url||||http://127.0.0.1:47999/filebase/entry/8/||",
                           "url||||https://trackhaven-community.de/filebase/entry/7/||",
                           "webdisk|5|Gleise||" + local + "/filebase/entry/5/||"}));
-
-    // Structured entry links follow the same site.
-    const QList<RepoDependency> structured =
-        parseDependencies(objectFrom(R"({"dependencies": [{"url": "http://127.0.0.1:47321/filebase/entry/9/"},
-                                        {"url": "https://trackhaven-community.de/filebase/entry/10/"}]})"));
-    QCOMPARE(structured.size(), 2);
-    QCOMPARE(structured.at(0).id, QStringLiteral("9"));
-    QCOMPARE(structured.at(1).id, QString());
 }
 
 QTEST_GUILESS_MAIN(TestDependencyParsing)

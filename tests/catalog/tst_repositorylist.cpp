@@ -26,11 +26,7 @@ void RepositoryListTest::builtInRepositoryFollowsTheCommunityRoot()
 {
     TestEnvironment environment;
     environment.setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:4321/some/path?x=1");
-    const RepositoryConfig repository = builtInRepository();
-    QCOMPARE(repository.name, QStringLiteral("Trackhaven"));
-    QCOMPARE(repository.jsonUrl, QStringLiteral("http://127.0.0.1:4321/filebase/repos/fx3-v3.json"));
-    QCOMPARE(repository.baseUrl, QStringLiteral("http://127.0.0.1:4321/"));
-    QVERIFY(repository.builtIn && repository.enabled);
+    QCOMPARE(builtInRepository().jsonUrl, QStringLiteral("http://127.0.0.1:4321/filebase/repos/fx3-v3.json"));
     // Anything but an http(s) root falls back to the compiled-in site.
     environment.setEnv("FX3MM_COMMUNITY_URL", "ftp://127.0.0.1/");
     QVERIFY(builtInRepository().jsonUrl.startsWith(QLatin1String("https://")));
@@ -193,10 +189,7 @@ void RepositoryListTest::validation()
 
     // Whatever the dialog lets through must come back at the next start, or a saved repository vanishes.
     TestEnvironment environment;
-    entered.builtIn = true;
-    const RepositoryConfig trimmed = trimmedRepositoryConfig(entered);
-    QVERIFY(trimmed.builtIn);
-    saveExternalRepositories({trimmed});
+    saveExternalRepositories({trimmedRepositoryConfig(entered)});
     const QList<RepositoryConfig> loaded = loadExternalRepositories();
     QCOMPARE(loaded.size(), 1);
     QCOMPARE(loaded.first().name, name.trimmed());
