@@ -148,7 +148,6 @@ void MainWindowTest::linkArgument_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("link");
-    QTest::newRow("none") << QStringList{"app"} << QString();
     QTest::newRow("program path is skipped") << QStringList{"fx3modmanager://x"} << QString();
     QTest::newRow("first of two, case ignored")
         << QStringList{"app", "--verbose", "FX3ModManager://install/1", "fx3modmanager://install/2"}
