@@ -8,7 +8,7 @@
 #include <QtTest>
 
 namespace {
-struct Fixture
+struct ModelFixture
 {
     QStringList names{"Lok 10", "lok 9", "Äpfelwagen", "Brücke", "Zug"};
     QStringList versions{"1.10", "1.9", "0.5", "2", "1.2-beta"};
@@ -24,7 +24,7 @@ struct Fixture
                                return role == Qt::UserRole ? QVariant(record) : QVariant();
                            }};
 
-    Fixture()
+    ModelFixture()
     {
         model.resetRecords(int(names.size()));
         model.setShownRecords({0, 1, 2, 3, 4});
@@ -281,14 +281,14 @@ void SettingsTest::sortsEveryColumnByItsKind()
     QFETCH(int, column);
     QFETCH(int, order);
     QFETCH(QStringList, names);
-    Fixture fixture;
+    ModelFixture fixture;
     fixture.model.sort(column, Qt::SortOrder(order));
     QCOMPARE(fixture.column(0), names);
 }
 
 void SettingsTest::filterKeepsTheSortAndTheRowIndex()
 {
-    Fixture fixture;
+    ModelFixture fixture;
     fixture.model.sort(0, Qt::AscendingOrder);
     fixture.model.setShownRecords({4, 0, 1});
     QCOMPARE(fixture.column(0), (QStringList{"lok 9", "Lok 10", "Zug"}));
@@ -301,7 +301,7 @@ void SettingsTest::filterKeepsTheSortAndTheRowIndex()
 
 void SettingsTest::selectionFollowsItsRecordWhenSorted()
 {
-    Fixture fixture;
+    ModelFixture fixture;
     QItemSelectionModel selection(&fixture.model);
     selection.setCurrentIndex(fixture.model.index(3, 0),
                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -313,7 +313,7 @@ void SettingsTest::selectionFollowsItsRecordWhenSorted()
 
 void SettingsTest::changedTextsResortAndAreMadeAnew()
 {
-    Fixture fixture;
+    ModelFixture fixture;
     fixture.model.sort(0, Qt::AscendingOrder);
     fixture.column(0);
     const int calls = fixture.textCalls;

@@ -105,8 +105,15 @@ QString storedRepositories()
     return QString::fromUtf8(QSettings().value(QStringLiteral("repositories/external")).toByteArray());
 }
 
+QStringList shownNames(const MainWindow &window)
+{
+    QStringList names = WindowProbe::catalogNames(window);
+    names.sort();
+    return names;
+}
 } // namespace
 
+// Named so the window lets the test look at its loading state.
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -126,7 +133,6 @@ private Q_SLOTS:
 
 private:
     void configureRepositories(bool withFailingExternal);
-    QStringList shownNames(MainWindow &window) const;
 
     WindowFixture *fixture = nullptr;
 };
@@ -153,13 +159,6 @@ void MainWindowTest::configureRepositories(bool withFailingExternal)
         external.append({QStringLiteral("Kaputt"), fixture->server.url("/missing.json"), QString(), QString(),
                          true, false});
     saveExternalRepositories(external);
-}
-
-QStringList MainWindowTest::shownNames(MainWindow &window) const
-{
-    QStringList names = WindowProbe::catalogNames(window);
-    names.sort();
-    return names;
 }
 
 void MainWindowTest::loadsAllRepositoriesOnceAndReportsFailures()
