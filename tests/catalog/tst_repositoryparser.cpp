@@ -1,9 +1,16 @@
+#include "app/appinfo.h"
+#include "catalog/catalogfilter.h"
 #include "catalog/htmltext.h"
 #include "catalog/jsonvalues.h"
+#include "catalog/repositorylist.h"
 #include "catalog/repositoryparser.h"
+#include "testsupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSet>
 #include <QtTest>
 
 namespace {
@@ -61,6 +68,8 @@ private slots:
     void urlResolution();
     void stripHtml_data();
     void stripHtml();
+    void exampleDocuments_data();
+    void exampleDocuments();
 };
 
 void TestRepositoryParser::documentShapes_data()
@@ -82,7 +91,6 @@ void TestRepositoryParser::documentShapes_data()
         {"E"}, QString());
     row("non-objects skipped", R"({"data":[1,"x",null,[],{"name":"A"},true]})", {"A"}, QString());
     row("truncated", R"({"files":[{"name":"A"},)", QStringList(), "JSON-Fehler: ");
-    row("HTML error page", "<html><body>502</body></html>", QStringList(), "JSON-Fehler: ");
     row("list of wrong kind", R"({"files":{"a":{"name":"A"}}})", QStringList(), noList);
     row("list named otherwise", R"({"Mods":[{"name":"A"}]})", QStringList(), noList);
 }
@@ -282,7 +290,6 @@ void TestRepositoryParser::stripHtml_data()
     row("angle brackets", "1 < 2 > 0, 3 <b", "1  0, 3 <b");
     row("blank lines at most one, trimmed",
         " <p>A  </p><br>\n\n<p>B</p>x\t\n \n\n C\r\n\r\nD<br><br><br><br>E \n", "A\n\nB\nx\n\nC\n\nD\n\nE");
-    row("plain text", "  Zeile 1\n\n\n\nZeile 2  ", "Zeile 1\n\nZeile 2");
     // Character references
     row("markup characters", "&lt;b&gt; &amp;lt; &quot;x&quot; &apos;y&apos;", "<b> &lt; \"x\" 'y'");
     row("no-break space", "80&nbsp;m", "80\u00a0m");
@@ -303,6 +310,60 @@ void TestRepositoryParser::stripHtml()
     QFETCH(QString, html);
     QFETCH(QString, text);
     QCOMPARE(::stripHtml(html), text);
+}
+
+// The demo catalog in examples/ must fit the program: its documents are parsed as the program parses them.
+void TestRepositoryParser::exampleDocuments_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QStringList>("tools");
+    QTest::newRow("trackhaven") << "fx3-v3.json" << 33 << 29 << QStringList{"8094", "1028", "1029", "1030"};
+    QTest::newRow("external") << "external.json" << 5 << 4 << QStringList{"ext-105"};
+}
+
+void TestRepositoryParser::exampleDocuments()
+{
+    QFETCH(QString, document);
+    QFETCH(int, entries);
+    QFETCH(int, listed);
+    QFETCH(QStringList, tools);
+
+    // The address the documents are written for; serve-demo.py replaces it when it runs on another port.
+    TestEnvironment env;
+    env.setEnv("FX3MM_COMMUNITY_URL", "http://127.0.0.1:8765/");
+    RepositoryConfig repository = builtInRepository();
+    if (document == QLatin1String("external.json")) {
+        repository.name = QStringLiteral("Demo-Extern");
+        repository.jsonUrl = QStringLiteral("http://127.0.0.1:8765/external/external.json");
+    }
+    QFile file(QStringLiteral(FX3_SOURCE_DIR "/examples/repository/") + document);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<RepoMod> catalog;
+    QString error = QStringLiteral("unset");
+    QCOMPARE(parseRepositoryDocument(file.readAll(), repository, catalog, &error), entries);
+    QCOMPARE(error, QString());
+
+    QCOMPARE(countListedEntries(catalog), listed);
+    QSet<QString> ids;
+    QStringList flagged;
+    for (const RepoMod &mod : catalog) {
+        QVERIFY2(!mod.id.isEmpty() && !ids.contains(mod.id), qPrintable(mod.name));
+        ids.insert(mod.id);
+        QVERIFY2(!mod.name.isEmpty() && !mod.version.isEmpty() && !mod.author.isEmpty(), qPrintable(mod.id));
+        // Descriptions come with HTML; the catalog shows plain text.
+        QVERIFY2(!mod.description.contains(QRegularExpression(QStringLiteral("<[a-zA-Z/]"))),
+                 qPrintable(mod.id));
+        if (mod.isTool)
+            flagged.append(mod.id);
+    }
+    QCOMPARE(flagged, tools);
+    const int manager = findManagerEntry(catalog);
+    // The demo must never offer the running program an update of itself.
+    if (manager >= 0)
+        QCOMPARE(catalog.at(manager).version, QString::fromLatin1(AppInfo::version));
+    QCOMPARE(manager >= 0, document == QLatin1String("fx3-v3.json"));
 }
 
 QTEST_GUILESS_MAIN(TestRepositoryParser)

@@ -21,10 +21,7 @@ const QByteArray catalogDocument = R"({"files": [
 enum Column
 {
     Name,
-    Source,
-    Installed,
-    Available,
-    Status
+    Status = 4
 };
 } // namespace
 
