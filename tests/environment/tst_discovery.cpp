@@ -23,6 +23,7 @@ private slots:
     void init();
     void cleanup();
 
+    void findSteamRoot();
     void findSteamLibraries();
     void gameFolder();
     void findSteamUserModsPath();
@@ -80,6 +81,21 @@ void DiscoveryTest::init()
 void DiscoveryTest::cleanup()
 {
     m_env.reset();
+}
+
+void DiscoveryTest::findSteamRoot()
+{
+    QCOMPARE(::findSteamRoot(), QString());
+    const QString flatpak =
+        m_env->makeDir(QStringLiteral("home/.var/app/com.valvesoftware.Steam/.local/share/Steam"));
+    QCOMPARE(::findSteamRoot(), QFileInfo(flatpak).canonicalFilePath());
+    // A dangling ~/.steam/steam link is passed over; the native install then wins over flatpak.
+    m_env->makeDir(QStringLiteral("home/.steam"));
+    QVERIFY(
+        QFile::link(at(QStringLiteral("home/.local/share/Steam")), at(QStringLiteral("home/.steam/steam"))));
+    QCOMPARE(::findSteamRoot(), QFileInfo(flatpak).canonicalFilePath());
+    m_env->makeDir(QStringLiteral("home/.local/share/Steam"));
+    QCOMPARE(::findSteamRoot(), at(QStringLiteral("home/.local/share/Steam")));
 }
 
 QString DiscoveryTest::makeSteam()

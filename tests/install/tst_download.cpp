@@ -61,6 +61,8 @@ private Q_SLOTS:
     void findsMissingVolumes();
     void sendsHeadersPerRequestKind_data();
     void sendsHeadersPerRequestKind();
+    void showsProgress_data();
+    void showsProgress();
 
     void namesDownloadedFileInsideTheFolder_data();
     void namesDownloadedFileInsideTheFolder();
@@ -304,6 +306,33 @@ void DownloadTest::sendsHeadersPerRequestKind()
     if (kind == int(RequestKind::PreviewImage))
         QCOMPARE(request.attribute(QNetworkRequest::Http2AllowedAttribute).toBool(),
                  cache == QNetworkRequest::PreferCache);
+}
+
+void DownloadTest::showsProgress_data()
+{
+    QTest::addColumn<QList<qint64>>("partOfAt"); // index, count, received, total
+    QTest::addColumn<int>("value");              // -1: busy
+    QTest::addColumn<QString>("format");
+
+    QTest::newRow("single, size unknown") << QList<qint64>{0, 1, 500, 0} << -1 << "Download läuft…";
+    QTest::newRow("first of two, size unknown")
+        << QList<qint64>{0, 2, 500, -1} << -1 << "Teil 1/2 wird heruntergeladen…";
+    QTest::newRow("single, half") << QList<qint64>{0, 1, 1572864, 3145728} << 50 << "1.5 / 3.0 MiB  (%p%)";
+    QTest::newRow("part 2 of 4 at 50 %")
+        << QList<qint64>{1, 4, 524288, 1048576} << 37 << "Teil 2/4: 0.5 / 1.0 MiB  (%p%)";
+    QTest::newRow("more than announced")
+        << QList<qint64>{1, 2, 300, 100} << 100 << "Teil 2/2: 0.0 / 0.0 MiB  (%p%)";
+}
+
+void DownloadTest::showsProgress()
+{
+    QFETCH(QList<qint64>, partOfAt);
+    QFETCH(int, value);
+    QFETCH(QString, format);
+    const DownloadProgress progress = volumeProgress(QStringLiteral("Lok"), int(partOfAt.at(0)),
+                                                     int(partOfAt.at(1)), partOfAt.at(2), partOfAt.at(3));
+    QCOMPARE(progress.busy ? -1 : progress.value, value);
+    QCOMPARE(progress.format, format);
 }
 
 void DownloadTest::namesDownloadedFileInsideTheFolder_data()
