@@ -81,6 +81,7 @@ private Q_SLOTS:
     void fetchAllModsPages();
     void goneContextSilencesTheCallbacks();
     void stalledAnswersTimeOutApart();
+    void urlsAndFormBodiesAreFullyEncoded();
 
 private:
     void configure(const QString &key, const QString &token);
@@ -419,6 +420,17 @@ void ModIoClientTest::stalledAnswersTimeOutApart()
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 3000);
     QTest::qWait(50);
     QCOMPARE(results, QStringList({"fast|fast", "hang|Zeitüberschreitung"}));
+}
+
+void ModIoClientTest::urlsAndFormBodiesAreFullyEncoded()
+{
+    const QString root = QStringLiteral("https://g-1.modapi.io/v1");
+    QCOMPARE(modIoApiUrl(root, "/games/1/mods", {{"_q", "C++ & Co"}, {"name-lk", "*ä,ö*"}, {"tags", ""}})
+                 .toString(QUrl::FullyEncoded),
+             root + "/games/1/mods?_q=C%2B%2B%20%26%20Co&name-lk=%2A%C3%A4%2C%C3%B6%2A&tags=");
+    QCOMPARE(modIoApiUrl(root, "/me").toString(), root + "/me");
+    QCOMPARE(modIoFormBody({{"security_code", "A+ 1/="}, {"include_dependencies", "true"}}),
+             QByteArray("security_code=A%2B%201%2F%3D&include_dependencies=true"));
 }
 
 QTEST_GUILESS_MAIN(ModIoClientTest)
