@@ -221,6 +221,7 @@ void DownloadTest::findsMissingVolumes_data()
     QTest::addColumn<int>("missing");
 
     QTest::newRow("gap in part set") << QStringList{"x.part1.rar", "x.part3.rar"} << "x.part1.rar" << 2;
+    QTest::newRow("first part missing") << QStringList{"x.part2.rar", "x.part3.rar"} << "x.part2.rar" << 1;
     QTest::newRow("numbered set") << QStringList{"x.7z.001", "x.7z.002", "x.7z.004"} << "x.7z.001" << 3;
     QTest::newRow("old-style set") << QStringList{"x.rar", "x.r00", "x.r02"} << "x.rar" << 3;
     QTest::newRow("other set ignored") << QStringList{"x.part1.rar", "y.part3.rar"} << "x.part1.rar" << 0;
